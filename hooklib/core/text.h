@@ -1,0 +1,14 @@
+// Text services shared across the library: a tokenizer with an explicit cursor, path parts.
+#pragma once
+
+namespace vp {
+
+// Returns the next token of `text`, writing a zero after it; null at the end (the cursor is
+// then reset to null). The cursor alone carries the position; start it at null.
+char* NextToken(char* text, const char* delimiters, char** cursor);
+
+// The part of `path` after its last path separator (the whole path when it has none).
+const char* GetFileNamePart(const char* path);
+char* GetFileNamePart(char* path);
+
+}  // namespace vp

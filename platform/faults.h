@@ -1,0 +1,16 @@
+// Fault injection: named call sites that fail on demand, so every failure path can be tested.
+#pragma once
+#include <string>
+
+namespace vp {
+
+// True when the current call at `site` is to fail. Sites are configured in-process with
+// SetFaults or, for other processes, from the environment variable VEILPOST_FAULTS at first
+// use. A spec is a comma-separated list of "site@N" (fail the Nth call, counting from 1),
+// "site@N+" (the Nth and every later call) or "site@*" (every call).
+bool FaultHit(const char* site);
+
+// Replaces the configuration and resets all call counters; an empty spec disables faults.
+void SetFaults(const std::string& spec);
+
+}  // namespace vp

@@ -1,0 +1,101 @@
+// User-interface port: message boxes, modal dialogs from templates, windows, clipboard.
+// The headless implementation answers from a script, the terminal, or with Cancel.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/dialog_template.h"
+
+namespace vp {
+
+struct WindowObject;
+using WindowHandle = WindowObject*;
+
+struct Rect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// Message box styles and answers, numbered as the system's message box numbers them.
+enum : unsigned {
+  kMbOk = 0x0,
+  kMbOkCancel = 0x1,
+  kMbYesNo = 0x4,
+  kMbIconError = 0x10,
+  kMbIconQuestion = 0x20,
+  kMbIconWarning = 0x30,
+  kMbIconInformation = 0x40,
+  kMbSetForeground = 0x10000,
+};
+enum : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
+
+// A dialog as its procedure sees it. Control ids are those of the template. Every change is
+// visible to the front end (and logged by the script front end).
+class Dialog {
+ public:
+  virtual ~Dialog() = default;
+  virtual WindowHandle Window() = 0;
+  virtual void SetTitle(const std::string& text) = 0;
+  virtual std::string Title() = 0;
+  virtual void SetText(int id, const std::string& text) = 0;
+  virtual std::string Text(int id) = 0;
+  virtual void SetCheck(int id, bool checked) = 0;  // radio: also clears the rest of its group
+  virtual bool IsChecked(int id) = 0;
+  // Adds an item to a list box (sorted lists keep byte-wise order, as the system's list box
+  // does with its own comparison); returns its index.
+  virtual int ListAdd(int id, const std::string& text) = 0;
+  virtual void ListSetData(int id, int index, intptr_t data) = 0;
+  virtual intptr_t ListData(int id, int index) = 0;
+  virtual int ListCount(int id) = 0;
+  virtual std::string ListText(int id, int index) = 0;
+  // Single-selection lists: makes `index` the selection (-1 none). Multi-selection lists: adds
+  // `index` to the selection.
+  virtual void ListSelect(int id, int index) = 0;
+  // The selected (single) or first selected (multi) index, -1 when none.
+  virtual int ListSelection(int id) = 0;
+  virtual void Enable(int id, bool enabled) = 0;
+  virtual void Focus(int id) = 0;
+  virtual void End(intptr_t result) = 0;
+};
+
+enum class DialogMessage { kInit, kCommand };
+
+// A dialog procedure: kInit when the dialog opens (return nonzero to let the front end place
+// the focus itself), kCommand with the control id when a button is pressed (Enter presses the
+// default button, Escape id 2). Returns nonzero when it handled the message.
+using DialogProc = intptr_t (*)(Dialog& dialog, DialogMessage message, int controlId,
+                                void* param);
+
+class UserInterface {
+ public:
+  virtual ~UserInterface() = default;
+
+  // Shows a message box and blocks for the answer (kIdOk, kIdCancel, kIdYes, kIdNo).
+  virtual int MessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
+                         unsigned style) = 0;
+  // Runs a modal dialog; returns the value passed to Dialog::End.
+  virtual intptr_t DialogBox(const DialogTemplate& tpl, WindowHandle owner, DialogProc proc,
+                             void* param) = 0;
+
+  // Top-level windows of the process's window system.
+  virtual WindowHandle FindWindowByClass(const char* className) = 0;
+  virtual void EnableWindow(WindowHandle window, bool enable) = 0;
+  virtual bool IsWindowEnabled(WindowHandle window) = 0;
+  virtual bool GetWindowRect(WindowHandle window, Rect* rect) = 0;
+  virtual void MoveWindow(WindowHandle window, int x, int y, int w, int h, bool repaint) = 0;
+  virtual void ScreenSize(int* width, int* height) = 0;
+  // Raises `window`, makes it the foreground window and focuses its control `controlId`.
+  virtual void BringToFront(WindowHandle window, int controlId) = 0;
+
+  // Puts 8-bit text on the clipboard on behalf of `owner`; false when the clipboard could not
+  // be opened (the clipboard keeps what it had) or memory ran out (the clipboard is left empty).
+  virtual bool SetClipboardText(WindowHandle owner, const std::string& text) = 0;
+};
+
+// The process's user interface, chosen at first use from VEILPOST_UI ("script:FILE",
+// "terminal", or none), unless a test or host installed one.
+UserInterface& Ui();
+// Installs `ui` (owned); null returns to the choice from the environment at next use.
+void SetUi(std::unique_ptr<UserInterface> ui);
+
+}  // namespace vp
