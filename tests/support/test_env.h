@@ -1,0 +1,34 @@
+// Per-process isolation for tests: a private folder, registry file, shared segment and UI log.
+#pragma once
+#include <string>
+
+namespace vptest {
+
+// The test process's private folder (also TMPDIR and TMP), made before the first test runs and
+// removed after the last.
+const std::string& PrivateDir();
+
+// A fresh empty folder inside the private folder, for one test.
+std::string FreshDir(const std::string& name);
+
+// Paths the environment of this process points at.
+std::string RegistryPath();   // VEILPOST_REGISTRY
+std::string SegmentName();    // VEILPOST_SEGMENT
+
+// Writes `text` to `path` (binary); reads a whole file ("" when missing).
+void WriteFile(const std::string& path, const std::string& text);
+std::string ReadFile(const std::string& path);
+
+// Runs a shell command line, returns its exit status and (optionally) its standard output.
+int RunCommand(const std::string& commandLine, std::string* output = nullptr);
+
+// The built programs.
+std::string VeilpostBinary();
+std::string TestBinary();  // this test binary, for re-running itself as a child
+
+// Child roles: the test binary started with "--child NAME ARGS..." runs the role registered
+// under NAME instead of the tests and exits with its result.
+using ChildMain = int (*)(int argc, char** argv);
+bool RegisterChild(const char* name, ChildMain main);
+
+}  // namespace vptest
