@@ -1,5 +1,7 @@
 // The shared settings as the library's code sees them.
 #pragma once
+#include <cstddef>
+
 #include "platform/segment.h"
 
 namespace vp {

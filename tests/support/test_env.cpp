@@ -27,7 +27,9 @@ std::string g_self;
 
 }  // namespace
 
-const std::string& PrivateDir() { return g_private_dir; }
+const std::string& PrivateDir() {
+  return g_private_dir;
+}
 
 std::string FreshDir(const std::string& name) {
   std::string dir = g_private_dir + "/" + name;
@@ -36,8 +38,12 @@ std::string FreshDir(const std::string& name) {
   return dir;
 }
 
-std::string RegistryPath() { return g_private_dir + "/registry.reg"; }
-std::string SegmentName() { return "/veilpost-test-" + std::to_string(getpid()); }
+std::string RegistryPath() {
+  return g_private_dir + "/registry.reg";
+}
+std::string SegmentName() {
+  return "/veilpost-test-" + std::to_string(getpid());
+}
 
 void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -49,6 +55,11 @@ std::string ReadFile(const std::string& path) {
   std::stringstream ss;
   ss << in.rdbuf();
   return ss.str();
+}
+
+bool PathExistsForTest(const std::string& path) {
+  std::error_code ec;
+  return fs::exists(path, ec);
 }
 
 int RunCommand(const std::string& commandLine, std::string* output) {
@@ -63,8 +74,12 @@ int RunCommand(const std::string& commandLine, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string VeilpostBinary() { return std::string(VP_BIN_DIR) + "/veilpost"; }
-std::string TestBinary() { return g_self; }
+std::string VeilpostBinary() {
+  return std::string(VP_BIN_DIR) + "/veilpost";
+}
+std::string TestBinary() {
+  return g_self;
+}
 
 bool RegisterChild(const char* name, ChildMain main) {
   Children()[name] = main;

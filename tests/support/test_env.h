@@ -12,12 +12,13 @@ const std::string& PrivateDir();
 std::string FreshDir(const std::string& name);
 
 // Paths the environment of this process points at.
-std::string RegistryPath();   // VEILPOST_REGISTRY
-std::string SegmentName();    // VEILPOST_SEGMENT
+std::string RegistryPath();  // VEILPOST_REGISTRY
+std::string SegmentName();   // VEILPOST_SEGMENT
 
 // Writes `text` to `path` (binary); reads a whole file ("" when missing).
 void WriteFile(const std::string& path, const std::string& text);
 std::string ReadFile(const std::string& path);
+bool PathExistsForTest(const std::string& path);
 
 // Runs a shell command line, returns its exit status and (optionally) its standard output.
 int RunCommand(const std::string& commandLine, std::string* output = nullptr);

@@ -1,0 +1,86 @@
+// Message boxes and the window services: every box is owned by the Notes main window.
+#include "hooklib/core/messages.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "hooklib/core/strings.h"
+
+namespace vp {
+namespace {
+
+WindowHandle g_notes_window = nullptr;
+
+constexpr int kCaptionQuestion = 173;
+constexpr int kCaptionInformation = 174;
+constexpr int kCaptionWarning = 175;
+constexpr int kCaptionError = 176;
+
+int ShowBox(int captionId, unsigned style, const char* text) {
+  return Ui().MessageBox(g_notes_window, text, MessageString(captionId), kMbSetForeground | style);
+}
+
+}  // namespace
+
+int ShowQuestion(const char* format, ...) {
+  char text[1024];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  return ShowBox(kCaptionQuestion, kMbYesNo | kMbIconQuestion, text);
+}
+
+void ShowInformation(const char* format, ...) {
+  char text[1024];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  ShowBox(kCaptionInformation, kMbOk | kMbIconInformation, text);
+}
+
+void ShowWarning(const char* format, ...) {
+  char text[1024];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  ShowBox(kCaptionWarning, kMbOk | kMbIconWarning, text);
+}
+
+int ShowError(const char* format, ...) {
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  return ShowBox(kCaptionError, kMbOk | kMbIconError, text);
+}
+
+void CenterWindow(WindowHandle window) {
+  Rect r;
+  if (!Ui().GetWindowRect(window, &r)) return;
+  int w = r.right - r.left + 1;
+  int h = r.bottom - r.top + 1;
+  int screenW = 0, screenH = 0;
+  Ui().ScreenSize(&screenW, &screenH);
+  Ui().MoveWindow(window, (screenW - w) / 2, (screenH - h) / 2, w, h, true);
+}
+
+void BringToFront(WindowHandle window, int controlId) {
+  Ui().BringToFront(window, controlId);
+}
+
+void EnableNotesWindow(bool enable) {
+  WindowHandle w = Ui().FindWindowByClass("NOTESframe");
+  if (!w) w = Ui().FindWindowByClass("NOTES");
+  g_notes_window = w;
+  if (w) Ui().EnableWindow(w, enable);
+}
+
+WindowHandle NotesWindow() {
+  return g_notes_window;
+}
+
+}  // namespace vp

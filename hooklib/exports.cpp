@@ -1,0 +1,65 @@
+// The exported C surface of the hook library: plain names, nothing thrown across it.
+#include <cstdlib>
+
+#include "hooklib/core/settings.h"
+#include "hooklib/core/startup.h"
+#include "hooklib/core/temp_files.h"
+#include "hooklib/export.h"
+
+namespace {
+
+// Every export catches what the code below might throw (allocation failures), so the script
+// that called it sees a failure result, never an exception.
+template <typename F>
+int Guarded(F&& body) {
+  try {
+    return body();
+  } catch (...) {
+    return -1;
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+VP_EXPORT int InitOrlavex(const char* notesVersion, const char* subformVersion) {
+  return Guarded([&] { return vp::InitOrlavexImpl(notesVersion, subformVersion); });
+}
+
+// One body for both names: the script calls them around its work, and nothing is needed.
+static int PgpInitExit() {
+  return 0;
+}
+VP_EXPORT int PgpInit() {
+  return PgpInitExit();
+}
+VP_EXPORT int PgpExit() {
+  return PgpInitExit();
+}
+
+VP_EXPORT int GetLaunchConfig() {
+  return static_cast<int>(vp::Settings().bShowProcAttDialog);
+}
+VP_EXPORT int GetAutoOpenPgpMail() {
+  return static_cast<int>(vp::Settings().bAutoOpenPgpMail);
+}
+
+VP_EXPORT const char* GetTempDir() {
+  try {
+    return vp::GetTempDir();
+  } catch (...) {
+    return "";
+  }
+}
+
+VP_EXPORT int WipeFile(const char* path) {
+  return Guarded([&] { return vp::WipeFile(path); });
+}
+
+// The control program's way to the shared settings where no shared data section exists.
+VP_EXPORT vp::SharedSettings* VeilpostSharedSettings() {
+  return &vp::Settings();
+}
+
+}  // extern "C"

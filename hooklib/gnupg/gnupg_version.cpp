@@ -1,0 +1,40 @@
+// Learns the version of each GnuPG program once.
+#include "hooklib/gnupg/gnupg_version.h"
+
+#include <cstdio>
+#include <map>
+
+#include "hooklib/core/trace.h"
+#include "platform/process.h"
+
+namespace vp {
+
+GnuPGVersion ParseGnuPGVersion(const std::string& text) {
+  GnuPGVersion v;
+  std::string first = text.substr(0, text.find_first_of("\r\n"));
+  size_t at = first.find("(GnuPG) ");
+  if (at == std::string::npos) return v;
+  if (sscanf(first.c_str() + at + 8, "%d.%d.%d", &v.major, &v.minor, &v.patch) >= 2) {
+    v.known = true;
+  }
+  return v;
+}
+
+GnuPGVersion ProgramVersion(const std::string& path) {
+  static std::map<std::string, GnuPGVersion> known;
+  auto it = known.find(path);
+  if (it != known.end()) return it->second;
+
+  SpawnRequest request;
+  request.commandLine = path + " --version";
+  SpawnResult result = GetProcessLauncher().Run(request);
+  GnuPGVersion v;
+  if (result.error == SpawnError::kNone) v = ParseGnuPGVersion(result.out);
+  WriteTrace("%s", request.commandLine.c_str());
+  if (v.known) WriteTrace("GnuPG version: %d.%d.%d", v.major, v.minor, v.patch);
+  // An unknown answer is not remembered: the program may be installed later in this process.
+  if (v.known) known[path] = v;
+  return v;
+}
+
+}  // namespace vp

@@ -1,0 +1,132 @@
+// The GnuPG process runner.
+#include "hooklib/gnupg/runner.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "hooklib/core/settings.h"
+#include "hooklib/core/trace.h"
+#include "hooklib/gnupg/gnupg_version.h"
+#include "platform/process.h"
+
+namespace vp {
+namespace {
+
+constexpr size_t kStep = 4096;
+constexpr size_t kCommandLineSize = 4096;
+
+char* g_result = nullptr;
+size_t g_capacity = 0;
+std::string g_last_command;
+
+void ResetResult() {
+  if (!g_result) {
+    g_result = static_cast<char*>(calloc(kStep, 1));
+    g_capacity = g_result ? kStep : 0;
+  }
+  if (g_result) g_result[0] = '\0';
+}
+
+// Appends as the pipe reads deliver it: in chunks of at most 4096 bytes, growing by one step.
+void AppendChunked(const std::string& bytes) {
+  if (!g_result) return;
+  size_t used = strlen(g_result);
+  for (size_t off = 0; off < bytes.size(); off += kStep) {
+    size_t n = std::min(kStep, bytes.size() - off);
+    if (used + n > g_capacity - 1) {
+      char* grown = static_cast<char*>(realloc(g_result, g_capacity + kStep));
+      if (!grown) return;
+      memset(grown + g_capacity, 0, kStep);
+      g_result = grown;
+      g_capacity += kStep;
+    }
+    memcpy(g_result + used, bytes.data() + off, n);
+    used += n;
+    g_result[used] = '\0';
+  }
+}
+
+char* Fail(const char* text) {
+  ResetResult();
+  AppendChunked(std::string(kRunFailurePrefix) + text);
+  return g_result;
+}
+
+const char* FailureText(SpawnError error) {
+  switch (error) {
+    case SpawnError::kStdoutPipe:
+      return "STDOUT pipe creation failed\n";
+    case SpawnError::kStderrPipe:
+      return "STDERR pipe creation failed\n";
+    case SpawnError::kStdinPipe:
+      return "STDIN pipe creation failed\n";
+    case SpawnError::kDuplicateHandle:
+      return "DuplicateHandle failed";
+    case SpawnError::kLaunch:
+    case SpawnError::kNone:
+      break;
+  }
+  return "Unable to launch gpg.exe. Please check the program path.";
+}
+
+}  // namespace
+
+RunnerSwitches& GnuPGSwitches() {
+  static RunnerSwitches switches;
+  return switches;
+}
+
+size_t RunResultCapacity() {
+  return g_capacity;
+}
+const std::string& LastCommandLine() {
+  return g_last_command;
+}
+
+char* RunGnuPG(const char* options, const char* inputFile, const char* outputFile,
+               const char* stdinText) {
+  const SharedSettings& s = Settings();
+  const char* fixed = "--gnupg --yes --passphrase-fd 0 --command-fd 0 --status-fd 1 --logger-fd 1";
+  // GnuPG 2.1 and later would ignore the passphrase on fd 0 and ask through its agent again.
+  const char* loopback = (!s.bUseAgent && ProgramVersion(s.szGpgApp).NeedsLoopback())
+                             ? " --pinentry-mode loopback"
+                             : "";
+  std::string line =
+      std::string(s.szGpgApp) + " " + fixed + loopback + " " + (options ? options : "");
+  if (outputFile) line += std::string(" -o \"") + outputFile + "\"";
+  if (inputFile) line += std::string(" \"") + inputFile + "\"";
+  g_last_command = line;
+  // A cut command line could lose a recipient or name another file: refuse it instead.
+  if (line.size() > kCommandLineSize - 1) {
+    WriteTrace("Command line too long (%zu characters)", line.size());
+    char text[160];
+    snprintf(text, sizeof text,
+             "The GnuPG command line is too long (%zu characters; at most %zu are allowed).",
+             line.size(), kCommandLineSize - 1);
+    return Fail(text);
+  }
+  WriteTrace("%s", line.c_str());
+
+  const RunnerSwitches& sw = GnuPGSwitches();
+  std::string input = std::string(stdinText ? stdinText : "") + "\n";
+  if (sw.answerYes) input += "Y\n";
+
+  SpawnRequest request;
+  request.commandLine = line;
+  request.stdinBytes = input;
+  request.captureStdout = sw.captureStdout;
+  request.captureStderr = sw.captureStderr;
+  SpawnResult result = GetProcessLauncher().Run(request);
+  // The passphrase line is no longer needed in this process's memory.
+  std::fill(input.begin(), input.end(), '\0');
+  if (result.error != SpawnError::kNone) return Fail(FailureText(result.error));
+
+  ResetResult();
+  if (sw.captureStdout) AppendChunked(result.out);
+  if (sw.captureStderr) AppendChunked(result.err);
+  return g_result;
+}
+
+}  // namespace vp

@@ -1,0 +1,32 @@
+// The GnuPG process runner: one run of the configured GnuPG program with the fixed command
+// frame, fed through standard input, its whole output collected into the run result.
+#pragma once
+#include <string>
+
+namespace vp {
+
+struct RunnerSwitches {
+  bool captureStdout = true;  // off: standard output is drained and discarded
+  bool captureStderr = true;
+  bool answerYes = false;  // on: "Y\n" follows the passphrase line on standard input
+};
+
+// The process's switches (per process, unlocked).
+RunnerSwitches& GnuPGSwitches();
+
+// Runs GnuPG with `options` in the frame, then -o "outputFile" and "inputFile" when given.
+// Writes stdinText and a line feed (and "Y\n" with answer-yes) to its standard input. Returns
+// the run result: standard output followed by standard error, or "GPGERR: " and the failure
+// text when the run did not start. The buffer belongs to the runner; the next run overwrites it.
+char* RunGnuPG(const char* options, const char* inputFile, const char* outputFile,
+               const char* stdinText);
+
+// The capacity of the run result buffer (grows in steps of 4096, never shrinks).
+size_t RunResultCapacity();
+
+// The command line of the latest run, as traced.
+const std::string& LastCommandLine();
+
+constexpr const char* kRunFailurePrefix = "GPGERR: ";
+
+}  // namespace vp

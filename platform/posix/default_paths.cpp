@@ -1,0 +1,10 @@
+// Default GnuPG locations on POSIX systems.
+#include "platform/default_paths.h"
+
+namespace vp {
+
+const char* kDefaultGpgPath = "/usr/bin/gpg";
+const char* kDefaultGpg2Path = "/usr/bin/gpg2";
+const char* const kGpg2FileName = "gpg2";
+
+}  // namespace vp
