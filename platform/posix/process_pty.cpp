@@ -1,0 +1,357 @@
+// Process port on POSIX: a child with three pipes and a pseudo-terminal as its console.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+
+#include "platform/faults.h"
+#include "platform/process.h"
+
+namespace vp {
+namespace {
+
+// Owns one descriptor.
+class Fd {
+ public:
+  Fd() = default;
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() { Reset(); }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  bool ok() const { return fd_ >= 0; }
+  void Reset(int fd = -1) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = fd;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+struct Pipe {
+  Fd read;
+  Fd write;
+  bool Open() {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return false;
+    read.Reset(fds[0]);
+    write.Reset(fds[1]);
+    return true;
+  }
+};
+
+// What the child reports through the error pipe when it cannot become the program.
+enum ChildStage : int { kStageTerminal = 1, kStageDuplicate = 2, kStageExec = 3 };
+struct ChildReport {
+  int stage;
+  int error;
+};
+
+// Everything the child needs, prepared before fork: after fork only async-signal-safe calls.
+struct ChildSetup {
+  const char* program;
+  char* const* argv;
+  const char* terminal;
+  int in, out, err, report;
+  bool failDuplicate;
+  int maxFd;
+};
+
+[[noreturn]] void Fail(const ChildSetup& s, int stage) {
+  ChildReport report{stage, errno};
+  ssize_t ignored = write(s.report, &report, sizeof report);
+  (void)ignored;
+  _exit(127);
+}
+
+[[noreturn]] void ChildMain(const ChildSetup& s) {
+  // A session of its own, with the terminal as its controlling terminal: the console that a
+  // Windows child gets, which GnuPG opens as /dev/tty.
+  if (setsid() < 0) Fail(s, kStageTerminal);
+  int tty = open(s.terminal, O_RDWR);
+  if (tty < 0 || ioctl(tty, TIOCSCTTY, 0) != 0) Fail(s, kStageTerminal);
+  if (s.failDuplicate) {
+    errno = EMFILE;
+    Fail(s, kStageDuplicate);
+  }
+  // Lift the three ends above 2 first: one of them may itself be 0, 1 or 2 when the parent
+  // runs with a standard descriptor closed.
+  int in = fcntl(s.in, F_DUPFD_CLOEXEC, 3);
+  int out = fcntl(s.out, F_DUPFD_CLOEXEC, 3);
+  int err = fcntl(s.err, F_DUPFD_CLOEXEC, 3);
+  if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) {
+    Fail(s, kStageDuplicate);
+  }
+  // Nothing else reaches the program (the error pipe closes by itself when exec succeeds).
+  if (close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) != 0) {
+    for (int fd = 3; fd < s.maxFd; ++fd) fcntl(fd, F_SETFD, FD_CLOEXEC);
+  }
+  execv(s.program, s.argv);
+  Fail(s, kStageExec);
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// A name without a slash is looked up along PATH, as Windows searches for a bare name.
+std::string SearchPath(const std::string& name) {
+  if (name.empty() || name.find('/') != std::string::npos) return name;
+  const char* env = std::getenv("PATH");
+  std::string path = env ? env : "/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t colon = path.find(':', start);
+    if (colon == std::string::npos) colon = path.size();
+    std::string dir = path.substr(start, colon - start);
+    std::string candidate = (dir.empty() ? "." : dir) + "/" + name;
+    if (IsRegularFile(candidate) && access(candidate.c_str(), X_OK) == 0) return candidate;
+    start = colon + 1;
+  }
+  return name;
+}
+
+// True when the program-name part of the line (up to the first blank outside quotes) holds a
+// quote: then it names the program by itself, blanks and all.
+bool ProgramIsQuoted(std::string_view line) {
+  for (char c : line) {
+    if (c == '"') return true;
+    if (c == ' ' || c == '\t') return false;
+  }
+  return false;
+}
+
+// argv for the program: its path as resolved and the arguments split the Windows way.
+std::vector<std::string> ProgramAndArguments(std::string_view line, std::string* program) {
+  std::vector<std::string> args = SplitWindowsCommandLine(line);
+  if (!ProgramIsQuoted(line)) {
+    size_t rest = 0;
+    std::string resolved = ResolveUnquotedProgram(line, &rest, IsRegularFile);
+    if (resolved != args[0]) {
+      // A program path with blanks: the arguments are what follows it.
+      std::vector<std::string> tail =
+          SplitWindowsCommandLine("x " + std::string(line.substr(rest)));
+      args.assign(1, resolved);
+      args.insert(args.end(), tail.begin() + 1, tail.end());
+    }
+  }
+  *program = SearchPath(args[0]);
+  return args;
+}
+
+// Keeps SIGPIPE away from the process while we write to a child that may have gone: the
+// signal is blocked for this thread and one raised by our own write is swallowed.
+class SigpipeGuard {
+ public:
+  SigpipeGuard() {
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    sigset_t pending;
+    sigpending(&pending);
+    pendingBefore_ = sigismember(&pending, SIGPIPE) == 1;
+    pthread_sigmask(SIG_BLOCK, &pipe, &old_);
+  }
+  ~SigpipeGuard() {
+    sigset_t pending;
+    sigpending(&pending);
+    if (!pendingBefore_ && sigismember(&pending, SIGPIPE) == 1) {
+      sigset_t pipe;
+      sigemptyset(&pipe);
+      sigaddset(&pipe, SIGPIPE);
+      struct timespec zero = {0, 0};
+      while (sigtimedwait(&pipe, nullptr, &zero) < 0 && errno == EINTR) {
+      }
+    }
+    pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+  }
+
+ private:
+  sigset_t old_;
+  bool pendingBefore_ = false;
+};
+
+// Feeds stdin and drains stdout, stderr and the terminal together until stdout and stderr
+// are at end of file: a child that fills one pipe while we wait on another never stalls.
+void Exchange(const SpawnRequest& request, Fd& in, Fd& out, Fd& err, Fd& terminal,
+              SpawnResult* result) {
+  SigpipeGuard guard;
+  std::string_view pending = request.stdinBytes;
+  if (pending.empty()) {
+    in.Reset();
+  } else {
+    fcntl(in.get(), F_SETFL, fcntl(in.get(), F_GETFL) | O_NONBLOCK);
+  }
+  fcntl(terminal.get(), F_SETFL, fcntl(terminal.get(), F_GETFL) | O_NONBLOCK);
+  static constexpr size_t kChunk = 65536;
+  std::string buffer(kChunk, '\0');
+
+  // Reads what is there; false once the descriptor is finished (end of file, or EIO from the
+  // terminal once no slave side is open).
+  auto drain = [&](Fd& fd, std::string* sink) {
+    ssize_t n = read(fd.get(), buffer.data(), kChunk);
+    if (n > 0) {
+      if (sink) sink->append(buffer.data(), static_cast<size_t>(n));
+      return;
+    }
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
+    fd.Reset();
+  };
+
+  while (out.ok() || err.ok()) {
+    struct pollfd fds[4];
+    Fd* owners[4];
+    nfds_t count = 0;
+    auto add = [&](Fd& fd, short events) {
+      if (!fd.ok()) return;
+      fds[count] = {fd.get(), events, 0};
+      owners[count++] = &fd;
+    };
+    add(in, POLLOUT);
+    add(out, POLLIN);
+    add(err, POLLIN);
+    add(terminal, POLLIN);
+    if (poll(fds, count, -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    for (nfds_t i = 0; i < count; ++i) {
+      if (fds[i].revents == 0) continue;
+      Fd& fd = *owners[i];
+      if (&fd == &in) {
+        ssize_t n = write(in.get(), pending.data(), pending.size());
+        if (n > 0) pending.remove_prefix(static_cast<size_t>(n));
+        // EPIPE and friends: the child does not want its input; that is its business.
+        bool retry = n < 0 && (errno == EINTR || errno == EAGAIN);
+        if (pending.empty() || (n < 0 && !retry)) in.Reset();
+      } else if (&fd == &out) {
+        drain(out, request.captureStdout ? &result->out : nullptr);
+      } else if (&fd == &err) {
+        drain(err, request.captureStderr ? &result->err : nullptr);
+      } else {
+        drain(terminal, nullptr);  // what the child shows on its console is not collected
+      }
+    }
+  }
+  in.Reset();
+}
+
+int WaitFor(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return -1;
+}
+
+class PtyProcessLauncher : public ProcessLauncher {
+ public:
+  SpawnResult Run(const SpawnRequest& request) override;
+};
+
+SpawnResult PtyProcessLauncher::Run(const SpawnRequest& request) {
+  SpawnResult result;
+  auto failed = [&](SpawnError error) {
+    result.error = error;
+    return result;
+  };
+  // In the order the runner reports them.
+  Pipe out, err, in;
+  if (FaultHit("process.stdout_pipe") || !out.Open()) return failed(SpawnError::kStdoutPipe);
+  if (FaultHit("process.stderr_pipe") || !err.Open()) return failed(SpawnError::kStderrPipe);
+  if (FaultHit("process.stdin_pipe") || !in.Open()) return failed(SpawnError::kStdinPipe);
+  bool failDuplicate = FaultHit("process.dup");
+
+  // The pseudo-terminal. We keep a slave descriptor of our own open while the child runs, so
+  // the master never reports EIO merely because the child has not opened it yet or has
+  // closed it for a moment; its output is read and thrown away until the pipes end.
+  if (FaultHit("process.terminal")) return failed(SpawnError::kLaunch);
+  Fd master(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+  char terminal[128];
+  if (!master.ok() || grantpt(master.get()) != 0 || unlockpt(master.get()) != 0 ||
+      ptsname_r(master.get(), terminal, sizeof terminal) != 0) {
+    return failed(SpawnError::kLaunch);
+  }
+  Fd slave(open(terminal, O_RDWR | O_NOCTTY | O_CLOEXEC));
+  Pipe report;
+  if (!slave.ok() || !report.Open()) return failed(SpawnError::kLaunch);
+
+  std::string program;
+  std::vector<std::string> args = ProgramAndArguments(request.commandLine, &program);
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  long maxFd = sysconf(_SC_OPEN_MAX);
+  ChildSetup setup{program.c_str(),
+                   argv.data(),
+                   terminal,
+                   in.read.get(),
+                   out.write.get(),
+                   err.write.get(),
+                   report.write.get(),
+                   failDuplicate,
+                   static_cast<int>(maxFd > 0 && maxFd < INT_MAX ? maxFd : 1024)};
+
+  pid_t pid = fork();
+  if (pid < 0) return failed(SpawnError::kLaunch);
+  if (pid == 0) ChildMain(setup);
+
+  // The child's ends belong to the child now; with ours closed, each read end sees end of
+  // file when the child (and anything it passed them to) is done.
+  in.read.Reset();
+  out.write.Reset();
+  err.write.Reset();
+  report.write.Reset();
+  ChildReport childReport{};
+  size_t got = 0;
+  while (got < sizeof childReport) {
+    ssize_t n = read(report.read.get(), reinterpret_cast<char*>(&childReport) + got,
+                     sizeof childReport - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  if (got > 0) {
+    result.exitStatus = WaitFor(pid);
+    errno = childReport.error;
+    return failed(childReport.stage == kStageDuplicate ? SpawnError::kDuplicateHandle
+                                                       : SpawnError::kLaunch);
+  }
+
+  Exchange(request, in.write, out.read, err.read, master, &result);
+  master.Reset();
+  slave.Reset();
+  result.exitStatus = WaitFor(pid);
+  return result;
+}
+
+PtyProcessLauncher g_platform_launcher;
+std::atomic<ProcessLauncher*> g_installed_launcher{nullptr};
+
+}  // namespace
+
+ProcessLauncher& GetProcessLauncher() {
+  ProcessLauncher* installed = g_installed_launcher.load(std::memory_order_acquire);
+  return installed ? *installed : g_platform_launcher;
+}
+
+void SetProcessLauncher(ProcessLauncher* launcher) {
+  g_installed_launcher.store(launcher, std::memory_order_release);
+}
+
+}  // namespace vp
