@@ -1,0 +1,69 @@
+// veilpost notes ...: make directory databases, add people and groups, show a database.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "host/commands.h"
+#include "notesemu/directory_tools.h"
+
+namespace vphost {
+namespace {
+
+[[noreturn]] void Finish(const std::string& error) {
+  if (!error.empty()) {
+    std::fprintf(stderr, "veilpost notes: %s\n", error.c_str());
+    std::exit(1);
+  }
+  std::exit(0);
+}
+
+struct NotesOptions {
+  std::string path;
+  std::string name;
+  std::string shortName;
+  std::string mail;
+  std::vector<std::string> members;
+};
+
+}  // namespace
+
+void AddNotesCommands(CLI::App& app) {
+  static NotesOptions o;
+  CLI::App* notes = app.add_subcommand("notes", "Make and show Notes directory databases");
+  notes->require_subcommand(1);
+
+  CLI::App* create = notes->add_subcommand("new-directory", "Create an empty directory database");
+  create->add_option("PATH", o.path, "the new database file")->required();
+  create->callback([] { Finish(notesemu::CreateDirectoryDatabase(o.path)); });
+
+  CLI::App* person = notes->add_subcommand("add-person", "Add a Person document");
+  person->add_option("PATH", o.path, "the directory database")->required();
+  person->add_option("CANONICAL-NAME", o.name, "e.g. \"CN=Bob Example/O=Acme\"")->required();
+  person->add_option("--short", o.shortName, "the short name");
+  person->add_option("--mail", o.mail, "the internet address");
+  person->callback([] {
+    Finish(notesemu::AddDirectoryEntries(o.path, {{o.name, o.shortName, o.mail}}, {}));
+  });
+
+  CLI::App* group = notes->add_subcommand(
+      "add-group", "Add a Group document (no MEMBER: a document without a Members item)");
+  group->add_option("PATH", o.path, "the directory database")->required();
+  group->add_option("NAME", o.name, "the group's name")->required();
+  group->add_option("MEMBER", o.members, "member names, as stored in the directory");
+  group->callback([] {
+    notesemu::GroupEntry entry{o.name, o.members, !o.members.empty()};
+    Finish(notesemu::AddDirectoryEntries(o.path, {}, {entry}));
+  });
+
+  CLI::App* show = notes->add_subcommand("show", "Dump a database's info, notes and items");
+  show->add_option("PATH", o.path, "the database file")->required();
+  show->callback([] {
+    std::string dump;
+    std::string error = notesemu::DumpDatabase(o.path, &dump);
+    if (error.empty()) std::fputs(dump.c_str(), stdout);
+    Finish(error);
+  });
+}
+
+}  // namespace vphost

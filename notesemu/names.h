@@ -1,0 +1,18 @@
+// Hierarchical Notes names: canonical ("CN=Bob/O=Acme") and abbreviated ("Bob/Acme") forms.
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace notesemu {
+
+// True when the first component carries a component key such as "CN=" (any case).
+bool IsCanonicalName(std::string_view name);
+
+// Drops the keys CN, OU, O, C (and the other name keys G, S, I, Q, P, A) from the components of
+// a canonical name; any other name is returned unchanged.
+std::string AbbreviateName(std::string_view name);
+
+// ASCII upper case; other bytes unchanged.
+std::string UpperAscii(std::string_view text);
+
+}  // namespace notesemu
