@@ -53,6 +53,8 @@ class Dialog {
   virtual void ListSelect(int id, int index) = 0;
   // The selected (single) or first selected (multi) index, -1 when none.
   virtual int ListSelection(int id) = 0;
+  // Whether item `index` is selected; what multi-selection lists need to walk their selection.
+  virtual bool ListIsSelected(int id, int index) { return ListSelection(id) == index; }
   virtual void Enable(int id, bool enabled) = 0;
   virtual void Focus(int id) = 0;
   virtual void End(intptr_t result) = 0;

@@ -1,0 +1,165 @@
+// What every headless front end shares: boxes and dialogs recorded, windows, the clipboard.
+#include "platform/headless/headless_ui.h"
+
+#include <algorithm>
+
+#include "platform/headless/window_table.h"
+
+namespace vp::headless {
+namespace {
+
+std::string g_clipboard;
+
+const char* ButtonsName(unsigned style) {
+  switch (style & 0xF) {
+    case 1:
+      return "okcancel";
+    case 2:
+      return "abortretryignore";
+    case 3:
+      return "yesnocancel";
+    case 4:
+      return "yesno";
+    case 5:
+      return "retrycancel";
+    default:
+      return "ok";
+  }
+}
+
+}  // namespace
+
+std::vector<BoxButton> BoxButtons(unsigned style) {
+  switch (style & 0xF) {
+    case 1:
+      return {{"ok", kIdOk}, {"cancel", kIdCancel}};
+    case 2:
+      return {{"abort", kIdAbort}, {"retry", kIdRetry}, {"ignore", kIdIgnore}};
+    case 3:
+      return {{"yes", kIdYes}, {"no", kIdNo}, {"cancel", kIdCancel}};
+    case 4:
+      return {{"yes", kIdYes}, {"no", kIdNo}};
+    case 5:
+      return {{"retry", kIdRetry}, {"cancel", kIdCancel}};
+    default:
+      return {{"ok", kIdOk}};
+  }
+}
+
+int UnansweredBoxAnswer(unsigned style) {
+  std::vector<BoxButton> buttons = BoxButtons(style);
+  for (int wanted : {static_cast<int>(kIdCancel), static_cast<int>(kIdNo)})
+    for (const BoxButton& b : buttons)
+      if (b.id == wanted) return wanted;
+  return buttons.front().id;
+}
+
+const char* AnswerWord(int id) {
+  for (unsigned style : {2u, 3u})
+    for (const BoxButton& b : BoxButtons(style))
+      if (b.id == id) return b.word;
+  return id == kIdOk ? "ok" : "";
+}
+
+std::string ClipboardText() {
+  return g_clipboard;
+}
+
+int HeadlessUi::MessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
+                           unsigned style) {
+  (void)owner;
+  BoxAnswer answer{kIdOk, true};
+  if (BoxButtons(style).size() > 1)
+    answer = AnswerBox(text, caption, style);
+  else
+    ShowBox(text, caption, style);
+  Event e("message");
+  e.Text("caption", caption)
+      .Text("text", text)
+      .Text("buttons", ButtonsName(style))
+      .Text("answer", AnswerWord(answer.id))
+      .Flag("answered", answer.answered);
+  log_.Record(e);
+  if (!answer.answered) Unanswered(e);
+  return answer.id;
+}
+
+intptr_t HeadlessUi::DialogBox(const DialogTemplate& tpl, WindowHandle owner, DialogProc proc,
+                               void* param) {
+  (void)owner;
+  VirtualDialog dialog(tpl, proc, param, log_);
+  open_.push_back(&dialog);
+  dialog.Open();
+  bool answered = dialog.Ended() || RunDialog(dialog);
+  if (!dialog.Ended()) {
+    answered = false;
+    dialog.PressClosingButton();
+  }
+  open_.erase(std::find(open_.begin(), open_.end(), &dialog));
+  Event e("dialog-close");
+  e.Number("id", tpl.id)
+      .Text("title", dialog.Title())
+      .Number("answer", static_cast<long long>(dialog.Result()))
+      .Flag("answered", answered);
+  log_.Record(e);
+  if (!answered) Unanswered(e);
+  return dialog.Result();
+}
+
+Event HeadlessUi::WindowEvent(const char* kind, WindowHandle window) const {
+  return Event(kind).Text("class", window->className).Text("title", window->title);
+}
+
+WindowHandle HeadlessUi::FindWindowByClass(const char* className) {
+  return FindWindowOfClass(className);
+}
+
+void HeadlessUi::EnableWindow(WindowHandle window, bool enable) {
+  if (!IsLiveWindow(window)) return;
+  window->enabled = enable ? 1 : 0;
+  log_.Record(WindowEvent("window-enable", window).Flag("enabled", enable));
+}
+
+bool HeadlessUi::IsWindowEnabled(WindowHandle window) {
+  return IsLiveWindow(window) && window->enabled;
+}
+
+bool HeadlessUi::GetWindowRect(WindowHandle window, Rect* rect) {
+  if (!IsLiveWindow(window) || !rect) return false;
+  *rect = Rect{window->left, window->top, window->right, window->bottom};
+  return true;
+}
+
+void HeadlessUi::MoveWindow(WindowHandle window, int x, int y, int w, int h, bool repaint) {
+  (void)repaint;
+  if (!IsLiveWindow(window)) return;
+  window->left = x;
+  window->top = y;
+  window->right = x + w;
+  window->bottom = y + h;
+  log_.Record(WindowEvent("window-move", window)
+                  .Number("x", x)
+                  .Number("y", y)
+                  .Number("w", w)
+                  .Number("h", h));
+}
+
+void HeadlessUi::ScreenSize(int* width, int* height) {
+  VirtualScreenSize(width, height);
+}
+
+void HeadlessUi::BringToFront(WindowHandle window, int controlId) {
+  if (!IsLiveWindow(window)) return;
+  for (VirtualDialog* d : open_)
+    if (d->Window() == window) d->Focus(controlId);
+  log_.Record(WindowEvent("bring-to-front", window).Number("control", controlId));
+}
+
+bool HeadlessUi::SetClipboardText(WindowHandle owner, const std::string& text) {
+  (void)owner;
+  g_clipboard = text;
+  log_.Record(Event("clipboard").Text("text", text));
+  return true;
+}
+
+}  // namespace vp::headless

@@ -1,0 +1,71 @@
+// The user interface without a window system: what every front end shares (windows, clipboard,
+// the dialog run, the transcript) and the two questions each front end answers its own way.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "platform/headless/ui_events.h"
+#include "platform/headless/virtual_dialog.h"
+#include "platform/ui.h"
+
+namespace vp::headless {
+
+// Message box buttons, numbered as the system numbers its answers.
+enum : int { kIdAbort = 3, kIdRetry = 4, kIdIgnore = 5 };
+
+struct BoxButton {
+  const char* word;  // "ok", "cancel", "yes", "no", "abort", "retry", "ignore"
+  int id;
+};
+// The buttons of a message box style, in the order shown; the first is the default.
+std::vector<BoxButton> BoxButtons(unsigned style);
+// The answer a box gets when nobody answers: Cancel, else No, else the first button.
+int UnansweredBoxAnswer(unsigned style);
+// The word of an answer id ("ok", ...), "" for an unknown id.
+const char* AnswerWord(int id);
+
+// The clipboard of this copy of the code (empty until something is put on it).
+std::string ClipboardText();
+
+class HeadlessUi : public UserInterface {
+ public:
+  int MessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
+                 unsigned style) final;
+  intptr_t DialogBox(const DialogTemplate& tpl, WindowHandle owner, DialogProc proc,
+                     void* param) final;
+
+  WindowHandle FindWindowByClass(const char* className) final;
+  void EnableWindow(WindowHandle window, bool enable) final;
+  bool IsWindowEnabled(WindowHandle window) final;
+  bool GetWindowRect(WindowHandle window, Rect* rect) final;
+  void MoveWindow(WindowHandle window, int x, int y, int w, int h, bool repaint) final;
+  void ScreenSize(int* width, int* height) final;
+  void BringToFront(WindowHandle window, int controlId) final;
+  bool SetClipboardText(WindowHandle owner, const std::string& text) final;
+
+ protected:
+  struct BoxAnswer {
+    int id;
+    bool answered;
+  };
+  // Answers a box with more than one button.
+  virtual BoxAnswer AnswerBox(const std::string& text, const std::string& caption,
+                              unsigned style) = 0;
+  // Shows a box with only an OK button; nothing is asked.
+  virtual void ShowBox(const std::string& text, const std::string& caption, unsigned style) = 0;
+  // Works an open dialog until it ends or the answers run out; returns false when nobody
+  // answered it (the caller then presses its closing button).
+  virtual bool RunDialog(VirtualDialog& dialog) = 0;
+  // Called with the event of every prompt that was not answered, after it is recorded.
+  virtual void Unanswered(const Event& event) { (void)event; }
+
+  Transcript& Log() { return log_; }
+
+ private:
+  Event WindowEvent(const char* kind, WindowHandle window) const;
+
+  Transcript log_;
+  std::vector<VirtualDialog*> open_;
+};
+
+}  // namespace vp::headless

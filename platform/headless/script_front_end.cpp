@@ -1,0 +1,78 @@
+// The script front end: every box and dialog answered from a file, for tests and demos.
+#include <memory>
+
+#include "platform/headless/front_ends.h"
+#include "platform/headless/headless_ui.h"
+#include "platform/headless/script_answers.h"
+
+namespace vp::headless {
+namespace {
+
+class ScriptUi final : public HeadlessUi {
+ public:
+  explicit ScriptUi(const std::string& path) : answers_(path) {
+    if (!answers_.Error().empty())
+      Log().Record(Event("script-error").Text("text", answers_.Error()));
+  }
+
+ protected:
+  BoxAnswer AnswerBox(const std::string& text, const std::string& caption,
+                      unsigned style) override {
+    (void)text;
+    (void)caption;
+    const ScriptLine* line = answers_.Take("message");
+    if (!line) return {UnansweredBoxAnswer(style), false};
+    for (const BoxButton& b : BoxButtons(style))
+      if (line->rest == b.word) return {b.id, true};
+    Error(*line, "the box has no button \"" + line->rest + "\"");
+    return {UnansweredBoxAnswer(style), false};
+  }
+
+  void ShowBox(const std::string&, const std::string&, unsigned) override {}
+
+  bool RunDialog(VirtualDialog& dialog) override {
+    const ScriptLine* line = answers_.Take("dialog " + std::to_string(dialog.Template().id));
+    if (!line) return false;
+    for (const std::string& text : SplitActions(line->rest)) {
+      if (dialog.Ended()) break;
+      ScriptAction action;
+      std::string error;
+      if (!ParseAction(text, &action, &error) || !(error = Apply(dialog, action)).empty()) {
+        // A typed text may be a password: name the action, never its text.
+        Error(*line, error + " (in \"" + (action.verb == "type" ? "type" : text) + "\")");
+      }
+    }
+    return dialog.Ended();
+  }
+
+ private:
+  static std::string Apply(VirtualDialog& dialog, const ScriptAction& a) {
+    if (a.verb == "click") return dialog.Click(a.id);
+    if (a.verb == "check") return dialog.SetChecked(a.id, true);
+    if (a.verb == "uncheck") return dialog.SetChecked(a.id, false);
+    if (a.verb == "type") return dialog.Type(a.id, a.text);
+    int list = a.id == -1 ? dialog.FirstListId() : a.id;
+    if (a.verb == "select") return dialog.SelectText(list, a.text);
+    if (a.verb == "select-index") return dialog.SelectIndex(a.id, a.index);
+    if (a.verb == "unselect-all") return dialog.UnselectAll(list);
+    if (a.text == "enter")
+      dialog.PressEnter();
+    else
+      dialog.PressEscape();
+    return {};
+  }
+
+  void Error(const ScriptLine& line, const std::string& text) {
+    Log().Record(Event("script-error").Number("line", line.number).Text("text", text));
+  }
+
+  ScriptAnswers answers_;
+};
+
+}  // namespace
+
+std::unique_ptr<UserInterface> MakeScriptUi(const std::string& path) {
+  return std::make_unique<ScriptUi>(path);
+}
+
+}  // namespace vp::headless

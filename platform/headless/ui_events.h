@@ -1,0 +1,45 @@
+// Events of the headless user interface and the transcript they are written to.
+//
+// Every front end reports what happens on screen (boxes, dialogs, control changes, windows,
+// clipboard) as events; the transcript writes each as one JSON line. Texts are 8-bit: only `"`,
+// `\` and control characters are escaped, and bytes above 0x7F become \u00XX.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace vp::headless {
+
+class Event {
+ public:
+  explicit Event(const std::string& kind);
+  Event& Text(const std::string& key, const std::string& value);
+  Event& Number(const std::string& key, long long value);
+  Event& Flag(const std::string& key, bool value);
+  // One JSON object, fields in the order they were added, "event" first; no line break.
+  std::string Json() const;
+
+ private:
+  enum class Type { kText, kNumber, kFlag };
+  struct Field {
+    std::string key;
+    Type type;
+    std::string text;
+    long long number;
+  };
+  std::vector<Field> fields_;
+};
+
+// Appends events to the file named by VEILPOST_UI_LOG (read when the transcript is made); without
+// it events go nowhere. Each line is written with one append, so processes sharing the file never
+// split each other's lines. A file that cannot be opened loses the event silently.
+class Transcript {
+ public:
+  Transcript();
+  void Record(const Event& event);
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace vp::headless
