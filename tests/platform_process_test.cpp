@@ -1,0 +1,186 @@
+// Tests of the process launcher with real children: pipes, terminal, failures and no deadlock.
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/faults.h"
+#include "platform/process.h"
+#include "support/test_env.h"
+
+namespace {
+
+constexpr size_t kChunk = 4096;
+constexpr int kChunks = 300;  // 1.2 MiB on each pipe
+
+bool WriteAll(int fd, const std::string& data) {
+  size_t done = 0;
+  while (done < data.size()) {
+    ssize_t n = write(fd, data.data() + done, data.size() - done);
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+std::string Expected(char base) {
+  std::string text;
+  for (int i = 0; i < kChunks; ++i) text.append(kChunk, static_cast<char>(base + i % 26));
+  return text;
+}
+
+// Child role: alternates chunks on stdout and stderr, then echoes its stdin on stdout. It
+// writes everything before reading a byte, so a parent that feeds stdin before draining, or
+// drains one pipe before the other, hangs.
+int NoisyChild(int, char**) {
+  for (int i = 0; i < kChunks; ++i) {
+    if (!WriteAll(1, std::string(kChunk, static_cast<char>('a' + i % 26))) ||
+        !WriteAll(2, std::string(kChunk, static_cast<char>('A' + i % 26)))) {
+      return 3;
+    }
+  }
+  std::string input;
+  char buf[4096];
+  ssize_t n;
+  while ((n = read(0, buf, sizeof buf)) > 0) input.append(buf, static_cast<size_t>(n));
+  return WriteAll(1, "|" + input) ? 0 : 4;
+}
+
+// Child role: checks it has a terminal of its own as controlling terminal.
+int TerminalChild(int, char**) {
+  int tty = open("/dev/tty", O_RDWR);
+  if (tty < 0) {
+    std::printf("no tty: %s", std::strerror(errno));
+    return 1;
+  }
+  bool leader = getsid(0) == getpid();
+  bool pipes = !isatty(0) && !isatty(1) && !isatty(2);
+  WriteAll(tty, "shown on the console only\n");
+  std::printf("tty=%d leader=%d pipes=%d", isatty(tty), leader, pipes);
+  return 0;
+}
+
+const bool kRegistered = vptest::RegisterChild("process-noisy", NoisyChild) &&
+                         vptest::RegisterChild("process-terminal", TerminalChild);
+
+int OpenDescriptors() {
+  int count = 0;
+  if (DIR* d = opendir("/proc/self/fd")) {
+    while (readdir(d)) ++count;
+    closedir(d);
+  }
+  return count;
+}
+
+vp::SpawnResult Launch(const std::string& line, std::string_view input = {}, bool out = true) {
+  vp::SpawnRequest request;
+  request.commandLine = line;
+  request.stdinBytes = input;
+  request.captureStdout = out;
+  return vp::GetProcessLauncher().Run(request);
+}
+
+std::string Self() {
+  return "\"" + vptest::TestBinary() + "\"";
+}
+
+TEST(PlatformProcess, FeedsStdinAndCapturesBothPipesInFull) {
+  const std::string input(300 * 1024, 'p');  // more than a pipe holds
+  vp::SpawnResult r = Launch(Self() + " --child process-noisy", input);
+  ASSERT_EQ(r.error, vp::SpawnError::kNone);
+  EXPECT_EQ(r.exitStatus, 0);
+  ASSERT_EQ(r.out.size(), kChunk * kChunks + 1 + input.size());
+  EXPECT_TRUE(r.out == Expected('a') + "|" + input) << "stdout differs";
+  EXPECT_TRUE(r.err == Expected('A')) << "stderr differs";
+
+  r = Launch("/bin/cat", "passphrase\nY\n");
+  EXPECT_EQ(r.out, "passphrase\nY\n");
+  EXPECT_EQ(r.err, "");
+}
+
+TEST(PlatformProcess, SplitsArgumentsAndReportsExitStatus) {
+  vp::SpawnResult r =
+      Launch("/bin/sh -c \"printf '%s|' \\\"$0\\\" \\\"$@\\\"; exit 3\" a \"b c\" d\\\"e");
+  ASSERT_EQ(r.error, vp::SpawnError::kNone);
+  EXPECT_EQ(r.out, "a|b c|d\"e|");
+  EXPECT_EQ(r.exitStatus, 3);
+
+  // A bare name is looked up along PATH.
+  r = Launch("sh -c \"echo found\"");
+  EXPECT_EQ(r.out, "found\n");
+}
+
+TEST(PlatformProcess, ProgramPathsWithBlanks) {
+  const std::string dir = vptest::FreshDir("process-blanks");
+  ASSERT_EQ(mkdir((dir + "/my tools").c_str(), 0700), 0);
+  const std::string real = dir + "/my tools/run it";
+  vptest::WriteFile(real, "#!/bin/sh\nprintf '%s|' \"$@\"\n");
+  vptest::WriteFile(dir + "/my", "#!/bin/sh\necho decoy\n");
+  ASSERT_EQ(chmod(real.c_str(), 0700), 0);
+  ASSERT_EQ(chmod((dir + "/my").c_str(), 0700), 0);
+
+  vp::SpawnResult r = Launch(real + " a \"b c\"");
+  ASSERT_EQ(r.error, vp::SpawnError::kNone);
+  EXPECT_EQ(r.out, "a|b c|");
+  r = Launch("\"" + real + "\" x");
+  EXPECT_EQ(r.out, "x|");
+}
+
+TEST(PlatformProcess, ChildHasItsOwnTerminal) {
+  vp::SpawnResult r = Launch(Self() + " --child process-terminal");
+  ASSERT_EQ(r.error, vp::SpawnError::kNone);
+  EXPECT_EQ(r.out, "tty=1 leader=1 pipes=1");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.exitStatus, 0);
+}
+
+TEST(PlatformProcess, CaptureSwitchOffDiscardsStdout) {
+  vp::SpawnResult r = Launch("/bin/sh -c \"echo out; echo err >&2\"", {}, false);
+  ASSERT_EQ(r.error, vp::SpawnError::kNone);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "err\n");
+}
+
+TEST(PlatformProcess, StartFailuresNameTheirStep) {
+  const int before = OpenDescriptors();
+  EXPECT_EQ(Launch("/nonexistent/dir/gpg --version").error, vp::SpawnError::kLaunch);
+  EXPECT_EQ(Launch("no-such-program-anywhere").error, vp::SpawnError::kLaunch);
+  const std::string dir = vptest::FreshDir("process-fail");
+  vptest::WriteFile(dir + "/plain", "not a program");
+  EXPECT_EQ(Launch(dir + "/plain").error, vp::SpawnError::kLaunch);
+
+  const struct {
+    const char* site;
+    vp::SpawnError error;
+  } sites[] = {
+      {"process.stdout_pipe", vp::SpawnError::kStdoutPipe},
+      {"process.stderr_pipe", vp::SpawnError::kStderrPipe},
+      {"process.stdin_pipe", vp::SpawnError::kStdinPipe},
+      {"process.dup", vp::SpawnError::kDuplicateHandle},
+      {"process.terminal", vp::SpawnError::kLaunch},
+  };
+  for (const auto& s : sites) {
+    vp::SetFaults(std::string(s.site) + "@1");
+    vp::SpawnResult r = Launch("/bin/echo hi", "input");
+    EXPECT_EQ(r.error, s.error) << s.site;
+    EXPECT_EQ(r.out, "") << s.site;
+    EXPECT_EQ(Launch("/bin/echo hi").out, "hi\n") << "only the first call fails: " << s.site;
+  }
+  vp::SetFaults("");
+  EXPECT_EQ(OpenDescriptors(), before) << "no descriptor leaks on any path";
+}
+
+TEST(PlatformProcess, ChildIgnoringItsInputDoesNotKillUs) {
+  // The child exits without reading; our write meets a closed pipe (EPIPE, not SIGPIPE).
+  vp::SpawnResult r = Launch("/bin/true", std::string(1 << 20, 'x'));
+  EXPECT_EQ(r.error, vp::SpawnError::kNone);
+  EXPECT_EQ(r.exitStatus, 0);
+}
+
+}  // namespace
