@@ -118,6 +118,8 @@ class NotesStore : public vp::NotesApi {
   // Groups the following writes to `db` into one transaction until EndBatch (commit or undo).
   vp::NotesStatus BeginBatch(vp::DbHandle db);
   vp::NotesStatus EndBatch(vp::DbHandle db, bool commit);
+  // Databases, notes and memory handles not yet closed or freed.
+  size_t HandlesInUse() const { return dbs_.size() + notes_.size() + memory_.size(); }
 
  private:
   struct OpenNoteState {

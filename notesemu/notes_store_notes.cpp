@@ -200,7 +200,10 @@ vp::NotesStatus NotesStore::ItemTextListCount(vp::NoteHandle note, const char* n
     *count = 0;
     const Item* item = FindItem(note, name, 0);
     FaultPoint("ItemTextListCount", kErrIo);
-    if (item) *count = static_cast<uint16_t>(ItemTexts(item->value).size());
+    size_t n = 0;
+    std::string_view unused;
+    if (item) ItemTextEntry(item->value, 0, &unused, &n);
+    *count = static_cast<uint16_t>(n);
     return 0;
   });
 }
@@ -214,9 +217,8 @@ vp::NotesStatus NotesStore::ItemTextListEntry(vp::NoteHandle note, const char* n
     const Item* item = FindItem(note, name, 0);
     FaultPoint("ItemTextListEntry", kErrIo);
     if (!item) return kErrItemNotFound;
-    std::vector<std::string> texts = ItemTexts(item->value);
-    if (index >= texts.size()) return kErrListIndex;
-    const std::string& text = texts[index];
+    std::string_view text;
+    if (!ItemTextEntry(item->value, index, &text, nullptr)) return kErrListIndex;
     size_t n = std::min<size_t>(text.size(), size - 1u);
     std::memcpy(buffer, text.data(), n);
     buffer[n] = 0;

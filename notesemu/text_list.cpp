@@ -67,6 +67,30 @@ std::vector<uint8_t> TextValue(std::string_view text) {
   return value;
 }
 
+bool ItemTextEntry(const std::vector<uint8_t>& value, size_t index, std::string_view* entry,
+                   size_t* count) {
+  if (count) *count = 0;
+  if (value.size() < 2) return false;
+  uint16_t type = GetU16(value.data());
+  if (type == vp::kTypeText) {
+    if (count) *count = 1;
+    if (index != 0) return false;
+    *entry = std::string_view(reinterpret_cast<const char*>(value.data()) + 2, value.size() - 2);
+    return true;
+  }
+  if (type != vp::kTypeTextList || value.size() < 4) return false;
+  size_t n = GetU16(value.data() + 2);
+  size_t text = 4 + 2 * n;
+  if (value.size() < text) return false;
+  if (count) *count = n;
+  if (index >= n) return false;
+  for (size_t i = 0; i < index; ++i) text += GetU16(value.data() + 4 + 2 * i);
+  size_t length = GetU16(value.data() + 4 + 2 * index);
+  if (text + length > value.size()) return false;
+  *entry = std::string_view(reinterpret_cast<const char*>(value.data()) + text, length);
+  return true;
+}
+
 std::vector<std::string> ItemTexts(const std::vector<uint8_t>& value) {
   if (value.size() < 2) return {};
   uint16_t type = GetU16(value.data());
