@@ -5,6 +5,7 @@
 #include "hooklib/core/startup.h"
 #include "hooklib/core/temp_files.h"
 #include "hooklib/export.h"
+#include "hooklib/gnupg/key_listing.h"
 
 namespace {
 
@@ -55,6 +56,16 @@ VP_EXPORT const char* GetTempDir() {
 
 VP_EXPORT int WipeFile(const char* path) {
   return Guarded([&] { return vp::WipeFile(path); });
+}
+
+VP_EXPORT int PgpCheckKey(char* name, int* found) {
+  return Guarded([&] {
+    if (!name) {
+      if (found) *found = 0;
+      return -1;
+    }
+    return vp::PgpCheckKeyImpl(name, found);
+  });
 }
 
 // The control program's way to the shared settings where no shared data section exists.

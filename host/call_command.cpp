@@ -81,7 +81,7 @@ int RunCall(const CallOptions& o) {
   }
 
   // The client's main window exists before its script runs.
-  vp::RegisterHostWindow("NOTESframe", "Lotus Notes", vp::Rect{0, 0, 1024, 740});
+  vp::headless::RegisterWindow("NOTESframe", "Lotus Notes", vp::Rect{0, 0, 1024, 740});
   void* lib = LoadHookLibrary();
   if (!o.noInit) {
     auto init = reinterpret_cast<int (*)(const char*, const char*)>(FindExport(lib, "InitOrlavex"));

@@ -1,6 +1,8 @@
 // Test main: isolates each test process and dispatches child roles.
 #include "support/test_env.h"
 
+#include "hooklib/core/strings.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -101,6 +103,8 @@ int main(int argc, char** argv) {
   const char* base = std::getenv("VP_TEST_RUN_DIR");
   fs::path root = base ? fs::path(base) : fs::temp_directory_path() / "vp-tests";
   fs::create_directories(root);
+  // Shared by every test process of the run (the key rings are made once), and by children.
+  setenv("VP_TEST_RUN_DIR", root.c_str(), 1);
   vptest::g_private_dir = (root / ("p" + std::to_string(getpid()))).string();
   fs::remove_all(vptest::g_private_dir);
   fs::create_directories(vptest::g_private_dir);
@@ -112,6 +116,8 @@ int main(int argc, char** argv) {
   unsetenv("VEILPOST_UI_LOG");
   unsetenv("VEILPOST_FAULTS");
 
+  // As the library does when it is loaded.
+  vp::LoadMessageStrings();
   testing::InitGoogleTest(&argc, argv);
   int rc = RUN_ALL_TESTS();
   std::error_code ec;

@@ -1,0 +1,24 @@
+// Key listing and lookup: GnuPG's colon listing paired into the key id and user id lists.
+#pragma once
+
+namespace vp {
+
+// Lists the public (secret) keys matching `pattern` (all keys when null) and appends one entry
+// per key to the key id list (short id) and the user id list (its first user id). 0, or -1
+// when GnuPG did not start (after showing why).
+int ListPublicKeys(const char* pattern);
+int ListSecretKeys(const char* pattern);
+
+// How entry `index` of the key id list is named on a GnuPG command line: its fingerprint, or
+// its 16-digit key id where the listing gave no fingerprint. Short ids can be forged, so they
+// never name a key to GnuPG. "" for an index the lists do not hold.
+const char* KeyReference(int index);
+
+// Empties the key id list and the user id list.
+void FreeKeyLists();
+
+// Normalises `name` in place and tells whether a public key matches it: 0 when the listing
+// ran (found set to 0 or 1), -1 when GnuPG did not start (found 0).
+int PgpCheckKeyImpl(char* name, int* found);
+
+}  // namespace vp

@@ -1,0 +1,22 @@
+// Reading GnuPG's run results: line splitting and the status lines the system acts on.
+#pragma once
+
+namespace vp {
+
+// The prefix of every machine-readable status line; only lines that begin with it count as
+// status lines, so text that GnuPG echoes from a message can never pose as a verdict.
+constexpr const char* kStatusPrefix = "[GNUPG:] ";
+
+// True when `line` reports a rejected passphrase, in either form GnuPG uses: the
+// BAD_PASSPHRASE status line of GnuPG 1.4, or an ERROR/FAILURE status line whose error code
+// means "bad passphrase" (GnuPG 2 reports the failed operation with the code instead).
+bool IsWrongPassphraseLine(const char* line);
+
+// True when any line of a run result reports a rejected passphrase. Does not change the text.
+bool RunReportsWrongPassphrase(const char* result);
+
+// True when a status line of `result` has the keyword (e.g. "NO_PUBKEY"), i.e. a line starts
+// with the status prefix followed by the keyword and a blank or the end of the line.
+bool HasStatus(const char* result, const char* keyword);
+
+}  // namespace vp

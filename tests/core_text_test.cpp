@@ -1,0 +1,110 @@
+// The tokenizer, path parts, colon fields, Notes names and bounded lists.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "hooklib/core/text.h"
+#include "hooklib/gnupg/string_list.h"
+#include "hooklib/gnupg/text_utils.h"
+
+namespace {
+
+TEST(CoreText, NextTokenSkipsRunsAndResetsTheCursor) {
+  char text[] = "a,,b";
+  char* cursor = nullptr;
+  EXPECT_STREQ(vp::NextToken(text, ",", &cursor), "a");
+  EXPECT_STREQ(vp::NextToken(text, ",", &cursor), "b");
+  EXPECT_EQ(vp::NextToken(text, ",", &cursor), nullptr);
+  EXPECT_EQ(cursor, nullptr);
+  // Restarting on the same text finds the first token again (the text now ends after it).
+  EXPECT_STREQ(vp::NextToken(text, ",", &cursor), "a");
+  EXPECT_EQ(vp::NextToken(text, ",", &cursor), nullptr);
+
+  char delimitersOnly[] = ";;;";
+  cursor = nullptr;
+  EXPECT_EQ(vp::NextToken(delimitersOnly, ";", &cursor), nullptr);
+  EXPECT_EQ(vp::NextToken(nullptr, ";", &cursor), nullptr);
+}
+
+TEST(CoreText, NextTokenRunsInterleavedOnTwoTexts) {
+  char one[] = "x\ny";
+  char two[] = "1,2";
+  char* c1 = nullptr;
+  char* c2 = nullptr;
+  EXPECT_STREQ(vp::NextToken(one, "\n", &c1), "x");
+  EXPECT_STREQ(vp::NextToken(two, ",", &c2), "1");
+  EXPECT_STREQ(vp::NextToken(one, "\n", &c1), "y");
+  EXPECT_STREQ(vp::NextToken(two, ",", &c2), "2");
+}
+
+TEST(CoreText, FileNamePartSplitsAtTheLastSeparator) {
+  EXPECT_STREQ(vp::GetFileNamePart("/dir/file.pgp"), "file.pgp");
+  EXPECT_STREQ(vp::GetFileNamePart("file.pgp"), "file.pgp");
+  EXPECT_STREQ(vp::GetFileNamePart("/dir/"), "");
+  // Only the platform's separator counts.
+  EXPECT_STREQ(vp::GetFileNamePart("C:\\dir\\file"), "C:\\dir\\file");
+}
+
+TEST(GnuPGText, ColonFieldsFollowTheListingLayout) {
+  const char* pub = "pub:u:255:22:0123456789ABCDEF:1700000000:::u:::scESC::::::ed25519:::0:";
+  char dest[256] = "unchanged";
+  vp::GetColonField(pub, 4, dest, sizeof dest);
+  EXPECT_STREQ(dest, "0123456789ABCDEF");
+  vp::GetColonField("uid:u::::1700000000::HASH::Bob Example <bob@example.com>::::::::::0:", 9, dest,
+                    sizeof dest);
+  EXPECT_STREQ(dest, "Bob Example <bob@example.com>");
+
+  // Too few fields, or a last field without its closing colon: dest stays as it was.
+  strcpy(dest, "kept");
+  vp::GetColonField("pub:u:255", 4, dest, sizeof dest);
+  EXPECT_STREQ(dest, "kept");
+  vp::GetColonField("a:b:c", 2, dest, sizeof dest);
+  EXPECT_STREQ(dest, "kept");
+  // A field longer than the buffer is cut, never overflowed.
+  char small[5];
+  vp::GetColonField("x:abcdefgh:", 1, small, sizeof small);
+  EXPECT_STREQ(small, "abcd");
+}
+
+TEST(GnuPGText, NotesNamesAreNormalised) {
+  char a[256] = "Bob Example/Sales/Acme";
+  EXPECT_STREQ(vp::NormalizeNotesName(a), "Bob Example");
+  char b[256] = "bob@example.com@SMTP";
+  EXPECT_STREQ(vp::NormalizeNotesName(b), "bob@example.com");
+  char c[256] = "Bob <bob@example.com/x>";
+  EXPECT_STREQ(vp::NormalizeNotesName(c), "Bob <bob@example.com/x>");
+  char d[256] = "ann@Notes1@smtp trailing";
+  EXPECT_STREQ(vp::NormalizeNotesName(d), "ann trailing");
+  char again[256] = "Bob Example";
+  EXPECT_STREQ(vp::NormalizeNotesName(vp::NormalizeNotesName(again)), "Bob Example");
+  // A name longer than 255 characters is cut, not overflowed.
+  std::string longName(400, 'x');
+  std::vector<char> buf(longName.begin(), longName.end());
+  buf.push_back('\0');
+  EXPECT_EQ(strlen(vp::NormalizeNotesName(buf.data())), 255u);
+}
+
+TEST(GnuPGText, DomainPartEndsAtTheClosingBracket) {
+  char a[] = "Bob Example <bob@example.com>";
+  EXPECT_STREQ(vp::GetDomainPart(a), "example.com");
+  char b[] = "no address";
+  EXPECT_EQ(vp::GetDomainPart(b), nullptr);
+  EXPECT_EQ(vp::StartsWith("GPGERR: x", "GPGERR: "), 1);
+  EXPECT_EQ(vp::StartsWith("gpgerr: x", "GPGERR: "), 0);
+}
+
+TEST(GnuPGText, StringListsDropBeyondTheirSlots) {
+  vp::StringList& list = vp::UserIdList();
+  vp::FreeStringList(list);
+  for (int i = 0; i < vp::kStringListSlots + 1; ++i) {
+    vp::AddToStringList(list, std::to_string(i).c_str());
+  }
+  EXPECT_EQ(list.count, vp::kStringListSlots);
+  EXPECT_STREQ(list.items[vp::kStringListSlots - 1], "8191");
+  vp::FreeStringList(list);
+  EXPECT_EQ(list.count, 0);
+  EXPECT_EQ(list.items[0], nullptr);
+}
+
+}  // namespace

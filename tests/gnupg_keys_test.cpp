@@ -1,0 +1,134 @@
+// Key listing, PgpCheckKey and the "List of possible names" dialog on real key rings.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "hooklib/core/settings.h"
+#include "hooklib/core/strings.h"
+#include "hooklib/gnupg/choose_key.h"
+#include "hooklib/gnupg/key_listing.h"
+#include "hooklib/gnupg/string_list.h"
+#include "support/keyrings.h"
+#include "ui_fixture.h"
+
+namespace {
+
+using vptest::GnuPG;
+
+class GnuPGKeys : public vptest::UiFixture, public testing::WithParamInterface<GnuPG> {
+ protected:
+  void SetUp() override {
+    UiFixture::SetUp();
+    vp::LoadMessageStrings();
+    vp::InitialSharedSettings(&vp::Settings());
+    vp::CopyText(vp::Settings().szGpgApp, vptest::GnuPGProgram(GetParam()));
+    home_ = vptest::UseKeyring(GetParam(), "alice", dir_);
+    vp::FreeKeyLists();
+  }
+  void TearDown() override {
+    vp::FreeKeyLists();
+    vptest::StopAgent(home_);
+    UiFixture::TearDown();
+  }
+  std::string home_;
+};
+
+TEST_P(GnuPGKeys, AKeyIsListedOnceUnderItsFirstUserId) {
+  std::string direct;
+  vptest::Gpg(GetParam(), home_, "--with-colons --fixed-list-mode --list-keys carol", &direct);
+  size_t uid = direct.find("\nuid:");
+  ASSERT_NE(uid, std::string::npos);
+  std::string firstUid = direct.substr(uid + 1, direct.find('\n', uid + 1) - uid - 1);
+  size_t start = 0;
+  for (int i = 0; i < 9; ++i) start = firstUid.find(':', start) + 1;
+  firstUid = firstUid.substr(start, firstUid.find(':', start) - start);
+
+  ASSERT_EQ(vp::ListPublicKeys("carol"), 0);
+  const vp::StringList& ids = vp::KeyIdList();
+  ASSERT_EQ(ids.count, 1);
+  EXPECT_EQ(std::string(vp::UserIdList().items[0]), firstUid);
+  std::string fpr = vptest::Fingerprint(GetParam(), home_, "carol@example.com");
+  EXPECT_EQ(std::string(ids.items[0]), fpr.substr(fpr.size() - 8));
+  // On command lines the key is named by its fingerprint, or at least its long key id.
+  std::string ref = vp::KeyReference(0);
+  EXPECT_TRUE(ref == fpr || ref == fpr.substr(fpr.size() - 16)) << ref;
+  EXPECT_GE(ref.size(), 16u);
+}
+
+TEST_P(GnuPGKeys, ListingsAppendAndSecretListingsSeeOnlyOwnKeys) {
+  ASSERT_EQ(vp::ListPublicKeys("bob@example.com"), 0);
+  ASSERT_EQ(vp::ListPublicKeys("alice@example.com"), 0);
+  ASSERT_EQ(vp::KeyIdList().count, 2);
+  EXPECT_NE(std::string(vp::UserIdList().items[0]).find("Bob Example"), std::string::npos);
+  EXPECT_NE(std::string(vp::UserIdList().items[1]).find("Alice Example"), std::string::npos);
+  vp::FreeKeyLists();
+
+  ASSERT_EQ(vp::ListSecretKeys(nullptr), 0);
+  ASSERT_EQ(vp::KeyIdList().count, 1);
+  EXPECT_NE(std::string(vp::UserIdList().items[0]).find("Alice Example"), std::string::npos);
+}
+
+TEST_P(GnuPGKeys, CheckKeyLooksUpTheCommonNameOfAHierarchicalName) {
+  char name[256] = "Bob Example/Sales/Acme";
+  int found = -1;
+  EXPECT_EQ(vp::PgpCheckKeyImpl(name, &found), 0);
+  EXPECT_EQ(found, 1);
+  EXPECT_STREQ(name, "Bob Example");
+  EXPECT_EQ(vp::KeyIdList().count, 0);
+
+  char stranger[256] = "Erin Stranger";
+  EXPECT_EQ(vp::PgpCheckKeyImpl(stranger, &found), 0);
+  EXPECT_EQ(found, 0);
+
+  vp::CopyText(vp::Settings().szGpgApp, (dir_ + "/missing/gpg").c_str());
+  char bob[256] = "Bob Example";
+  EXPECT_EQ(vp::PgpCheckKeyImpl(bob, &found), -1);
+  EXPECT_EQ(found, 0);
+  auto boxes = Events("message");
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0]["caption"], "Error");
+  EXPECT_EQ(boxes[0]["text"], "Unable to launch gpg.exe. Please check the program path.");
+}
+
+TEST_P(GnuPGKeys, ChooserCaptionFollowsTheNumberOfCandidates) {
+  UseScript("dialog 107 click 1\n");
+  vp::SetKeyRole(vp::MessageString(171));
+  ASSERT_EQ(vp::ListPublicKeys("bob@example.com"), 0);
+  vp::ClearChosenKey();
+  EXPECT_EQ(vp::ChooseKey("Bob Example"), 0);
+  EXPECT_STREQ(vp::ChosenKey(), vp::KeyIdList().items[0]);
+  EXPECT_STREQ(vp::ChosenKeyReference(), vp::KeyReference(0));
+  auto texts = Events("set-text");
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts[0]["text"], "Unable to find public key for recipient name \"Bob Example\"!");
+  vp::FreeKeyLists();
+
+  // Dave has two keys: the ambiguous wording, the items sorted, the chosen one handed back.
+  UseScript("dialog 107 select-index 1011 1; click 1\n");
+  ASSERT_EQ(vp::ListPublicKeys("dave@example.net"), 0);
+  ASSERT_EQ(vp::KeyIdList().count, 2);
+  EXPECT_EQ(vp::ChooseKey("Dave Example"), 0);
+  texts = Events("set-text");
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts.back()["text"],
+            "The recipient name \"Dave Example\" is ambiguous. Please choose the correct name!");
+  EXPECT_EQ(Events("list-add").size(), 1u + 2u);  // Bob before, both of Dave's keys now
+  std::string chosen = vp::ChosenKey();
+  EXPECT_TRUE(chosen == vp::KeyIdList().items[0] || chosen == vp::KeyIdList().items[1]);
+}
+
+TEST_P(GnuPGKeys, CancelLeavesNoChosenKey) {
+  UseScript("dialog 107 click 2\n");
+  ASSERT_EQ(vp::ListPublicKeys("bob@example.com"), 0);
+  EXPECT_EQ(vp::ChooseKey("Bob"), -1);
+  EXPECT_STREQ(vp::ChosenKey(), "");
+  // Nobody to answer: the dialog is cancelled, never left hanging.
+  UseScript("");
+  EXPECT_EQ(vp::ChooseKey("Bob"), -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothVersions, GnuPGKeys, testing::Values(GnuPG::k1, GnuPG::k2),
+                         [](const auto& info) { return vptest::GnuPGName(info.param); });
+
+}  // namespace

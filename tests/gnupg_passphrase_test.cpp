@@ -1,0 +1,226 @@
+// Passphrase acquisition: dialog, cache shared between processes, agent mode, wrong passphrases.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "hooklib/core/settings.h"
+#include "hooklib/core/startup.h"
+#include "hooklib/core/strings.h"
+#include "hooklib/gnupg/passphrase.h"
+#include "hooklib/gnupg/runner.h"
+#include "hooklib/gnupg/status_lines.h"
+#include "platform/clock.h"
+#include "support/keyrings.h"
+#include "support/registry_file.h"
+#include "ui_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using vptest::GnuPG;
+
+class GnuPGPassphrase : public vptest::UiFixture {
+ protected:
+  void SetUp() override {
+    UiFixture::SetUp();
+    vp::LoadMessageStrings();
+    vp::InitialSharedSettings(&vp::Settings());
+    vp::SetClock(&clock_);
+  }
+  void TearDown() override {
+    vp::SetClock(nullptr);
+    UiFixture::TearDown();
+  }
+  vp::ManualClock clock_{1800000000};
+};
+
+TEST_F(GnuPGPassphrase, TypedPassphraseIsCachedAndReusedWithoutRenewal) {
+  UseScript("dialog 103 type 1005 s3cret words; click 1\n");
+  vp::GetPassphrase(vp::kSigningPassphraseDialog);
+  EXPECT_STREQ(vp::Settings().passphrase, "s3cret words");
+  EXPECT_EQ(vp::Settings().time_start, 1800000000);
+  // The password never reaches the transcript, only its length.
+  EXPECT_EQ(RawLog().find("s3cret"), std::string::npos);
+
+  clock_.Advance(120);
+  vp::GetPassphrase(vp::kDecryptionPassphraseDialog);
+  EXPECT_EQ(Events("dialog-open").size(), 1u);
+  EXPECT_EQ(vp::Settings().time_start, 1800000000);
+}
+
+TEST_F(GnuPGPassphrase, EmptyEntryWarnsAndAsksAgainUntilCancel) {
+  UseScript("dialog 104 click 1\ndialog 104 click 2\n");
+  vp::GetPassphrase(vp::kDecryptionPassphraseDialog);
+  EXPECT_STREQ(vp::Settings().passphrase, "");
+  EXPECT_EQ(vp::Settings().time_start, 0);
+  EXPECT_EQ(Events("dialog-open").size(), 2u);
+  auto boxes = Events("message");
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0]["caption"], "Warning");
+  EXPECT_EQ(boxes[0]["text"], vp::MessageString(164));
+}
+
+TEST_F(GnuPGPassphrase, LongPassphrasesAreCutTo255) {
+  UseScript("dialog 103 type 1005 " + std::string(300, 'k') + "; click 1\n");
+  vp::GetPassphrase(vp::kSigningPassphraseDialog);
+  EXPECT_EQ(strlen(vp::Settings().passphrase), 255u);
+}
+
+TEST_F(GnuPGPassphrase, AgentModeSendsThePlaceholder) {
+  std::string trace = dir_ + "/trace.log";
+  vptest::WriteConfigKey({vptest::Str("TraceFile", trace)});
+  vp::CopyText(vp::Settings().passphrase, "cached");
+  vp::Settings().bUseAgent = 1;
+  vp::GetPassphrase(vp::kSigningPassphraseDialog);
+  EXPECT_STREQ(vp::Settings().passphrase, "qmvtz");
+  EXPECT_EQ(vp::Settings().time_start, 0);
+  EXPECT_TRUE(Events("dialog-open").empty());
+  EXPECT_EQ(vptest::ReadFile(trace), "Delegating to backend agent for user passphrase...\r\n");
+}
+
+TEST(GnuPGStatusLines, WrongPassphraseIsRecognisedInBothForms) {
+  EXPECT_TRUE(vp::IsWrongPassphraseLine("[GNUPG:] BAD_PASSPHRASE 0123456789ABCDEF"));
+  EXPECT_TRUE(vp::IsWrongPassphraseLine("[GNUPG:] ERROR pkdecrypt_failed 67108875"));
+  EXPECT_TRUE(vp::IsWrongPassphraseLine("[GNUPG:] FAILURE sign 67108875"));
+  EXPECT_FALSE(vp::IsWrongPassphraseLine("[GNUPG:] FAILURE sign 67108881"));
+  EXPECT_FALSE(vp::IsWrongPassphraseLine("[GNUPG:] ERROR keyedit.passwd"));
+  // Text echoed from a message is no status line.
+  EXPECT_FALSE(vp::IsWrongPassphraseLine("gpg: [GNUPG:] BAD_PASSPHRASE x"));
+  EXPECT_TRUE(vp::HasStatus("x\r\n[GNUPG:] NO_PUBKEY 1234\r\n", "NO_PUBKEY"));
+  EXPECT_FALSE(vp::HasStatus("[GNUPG:] NO_PUBKEYS\n", "NO_PUBKEY"));
+}
+
+// Signs a file with real GnuPG and tells whether the run reported a wrong passphrase.
+class GnuPGWrongPassphrase : public vptest::UiFixture, public testing::WithParamInterface<GnuPG> {
+ protected:
+  void SetUp() override {
+    UiFixture::SetUp();
+    vp::InitialSharedSettings(&vp::Settings());
+    vp::CopyText(vp::Settings().szGpgApp, vptest::GnuPGProgram(GetParam()));
+    home_ = vptest::UseKeyring(GetParam(), "alice", dir_);
+    plain_ = dir_ + "/plain.txt";
+    vptest::WriteFile(plain_, "hello\n");
+  }
+  void TearDown() override {
+    vptest::StopAgent(home_);
+    UiFixture::TearDown();
+  }
+  bool SignReportsWrong(const char* passphrase, const std::string& out) {
+    std::string fpr = vptest::Fingerprint(GetParam(), home_, "alice@example.com");
+    std::string options = "--armor --clearsign --default-key " + fpr + " ";
+    return vp::RunReportsWrongPassphrase(
+        vp::RunGnuPG(options.c_str(), plain_.c_str(), out.c_str(), passphrase));
+  }
+  std::string home_, plain_;
+};
+
+TEST_P(GnuPGWrongPassphrase, BothVersionsReportIt) {
+  EXPECT_TRUE(SignReportsWrong("not the passphrase", dir_ + "/wrong.asc"));
+  EXPECT_FALSE(fs::exists(dir_ + "/wrong.asc"));
+  EXPECT_FALSE(SignReportsWrong(vptest::Alice().passphrase, dir_ + "/right.asc"));
+  EXPECT_NE(vptest::ReadFile(dir_ + "/right.asc").find("BEGIN PGP SIGNATURE"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothVersions, GnuPGWrongPassphrase, testing::Values(GnuPG::k1, GnuPG::k2),
+                         [](const auto& info) { return vptest::GnuPGName(info.param); });
+
+// The agent asks through a pinentry of the test's own: it answers from a queue of passphrases
+// and counts how often it was asked.
+TEST_F(GnuPGPassphrase, AgentModeEndToEndWithWrongPassphrases) {
+  std::string home = vptest::UseKeyring(GnuPG::k2, "alice", dir_);
+  std::string answers = home + "/pin-answers";
+  std::string asked = home + "/pin-asked";
+  vptest::WriteFile(answers, "wrong one\nwrong two\nwrong three\n" +
+                                 std::string(vptest::Alice().passphrase) + "\n");
+  std::string pinentry = home + "/pinentry.sh";
+  vptest::WriteFile(pinentry,
+                    "#!/bin/sh\necho 'OK Pleased to meet you'\n"
+                    "while read -r cmd rest; do\n"
+                    "  case \"$cmd\" in\n"
+                    "    GETPIN) pin=$(head -n 1 '" +
+                        answers + "'); sed -i 1d '" + answers + "'; echo x >> '" + asked +
+                        "'; echo \"D $pin\"; echo OK ;;\n"
+                        "    BYE) echo OK; exit 0 ;;\n"
+                        "    *) echo OK ;;\n"
+                        "  esac\n"
+                        "done\n");
+  chmod(pinentry.c_str(), 0700);
+  vptest::WriteFile(home + "/gpg-agent.conf",
+                    "pinentry-program " + pinentry + "\ndefault-cache-ttl 0\nmax-cache-ttl 0\n");
+  vp::CopyText(vp::Settings().szGpgApp, "/usr/bin/gpg");
+  vp::Settings().bUseAgent = 1;
+  UseScript("");
+
+  std::string plain = dir_ + "/agent-plain.txt";
+  std::string out = dir_ + "/agent-signed.asc";
+  vptest::WriteFile(plain, "signed through the agent\n");
+  std::string options = "--armor --clearsign --default-key " +
+                        vptest::Fingerprint(GnuPG::k2, home, "alice@example.com") + " ";
+  // The caller's loop: run, and after a wrong passphrase ask again and rerun.
+  vp::GetPassphrase(vp::kSigningPassphraseDialog);
+  int runs = 0;
+  for (;;) {
+    ++runs;
+    char* r = vp::RunGnuPG(options.c_str(), plain.c_str(), out.c_str(), vp::Settings().passphrase);
+    if (!vp::RunReportsWrongPassphrase(r)) break;
+    ASSERT_TRUE(vp::AskAgainAfterWrongPassphrase(vp::kSigningPassphraseDialog));
+    ASSERT_LT(runs, 4);
+  }
+  EXPECT_EQ(runs, 2);
+  EXPECT_EQ(vptest::ReadFile(asked), "x\nx\nx\nx\n");
+  EXPECT_NE(vptest::ReadFile(out).find("BEGIN PGP SIGNATURE"), std::string::npos);
+  auto boxes = Events("message");
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0]["text"], vp::MessageString(159));
+  EXPECT_STREQ(vp::Settings().passphrase, "qmvtz");
+  vptest::StopAgent(home);
+}
+
+// A passphrase typed in one process is used by the next operation in another.
+int TypePassphraseChild(int, char**) {
+  vp::ProcessAttach();
+  vp::GetPassphrase(vp::kDecryptionPassphraseDialog);
+  vp::ProcessDetach();
+  return 0;
+}
+int PrintPassphraseChild(int, char**) {
+  vp::ProcessAttach();
+  vp::GetPassphrase(vp::kDecryptionPassphraseDialog);
+  printf("%s", vp::Settings().passphrase);
+  vp::ProcessDetach();
+  return 0;
+}
+const bool kChildren = vptest::RegisterChild("type-passphrase", TypePassphraseChild) &&
+                       vptest::RegisterChild("print-passphrase", PrintPassphraseChild);
+
+TEST_F(GnuPGPassphrase, CacheIsSharedAcrossProcesses) {
+  ASSERT_TRUE(kChildren);
+  vptest::WriteConfigKey({vptest::Num("CacheInterval", 5)});
+  // This process keeps the shared segment alive between the two children.
+  vp::ProcessAttach();
+  UseScript("dialog 104 type 1005 shared secret; click 1\n");
+  ASSERT_EQ(vptest::RunCommand(vptest::TestBinary() + " --child type-passphrase"), 0);
+  EXPECT_STREQ(vp::Settings().passphrase, "shared secret");
+
+  std::string printed;
+  unsetenv("VEILPOST_UI");
+  ASSERT_EQ(
+      vptest::RunCommand(vptest::TestBinary() + " --child print-passphrase </dev/null", &printed),
+      0);
+  EXPECT_EQ(printed, "shared secret");
+
+  // With caching off, the next process to load the library empties it.
+  vptest::WriteConfigKey({vptest::Num("CacheInterval", 0)});
+  ASSERT_EQ(
+      vptest::RunCommand(vptest::TestBinary() + " --child print-passphrase </dev/null", &printed),
+      0);
+  EXPECT_EQ(printed, "");
+  vp::ProcessDetach();
+}
+
+}  // namespace

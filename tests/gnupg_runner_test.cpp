@@ -1,0 +1,152 @@
+// The GnuPG runner against real GnuPG 1.4 and 2.2, plus small programs for what GnuPG cannot
+// be made to do on demand (echo its input, stay silent, write to standard error).
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "hooklib/core/settings.h"
+#include "hooklib/gnupg/runner.h"
+#include "platform/faults.h"
+#include "support/test_env.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* kFrame = " --gnupg --yes --passphrase-fd 0 --command-fd 0 --status-fd 1 --logger-fd 1";
+
+class GnuPGRunner : public testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    dir_ = vptest::FreshDir("runner");
+    home_ = dir_ + "/gnupghome";
+    fs::create_directories(home_);
+    fs::permissions(home_, fs::perms::owner_all);
+    setenv("GNUPGHOME", home_.c_str(), 1);
+    vp::InitialSharedSettings(&vp::Settings());
+    vp::CopyText(vp::Settings().szGpgApp, GetParam());
+    vp::GnuPGSwitches() = vp::RunnerSwitches{};
+  }
+  void TearDown() override {
+    vp::SetFaults("");
+    vp::GnuPGSwitches() = vp::RunnerSwitches{};
+    vptest::RunCommand("gpgconf --kill gpg-agent >/dev/null 2>&1");
+    unsetenv("GNUPGHOME");
+  }
+  bool IsGnuPG2() const { return std::string(GetParam()) == "/usr/bin/gpg"; }
+  // A program that stands in for GnuPG where GnuPG cannot be made to behave on demand.
+  std::string Script(const std::string& name, const std::string& body) {
+    std::string path = dir_ + "/" + name;
+    vptest::WriteFile(path, "#!/bin/sh\n" + body + "\n");
+    chmod(path.c_str(), 0700);
+    vp::CopyText(vp::Settings().szGpgApp, path.c_str());
+    return path;
+  }
+  std::string dir_, home_;
+};
+
+TEST_P(GnuPGRunner, CommandLineFollowsTheFrameAndOrder) {
+  vp::RunGnuPG("--list-public-keys --with-colons --fixed-list-mode ", "Name", "out.txt", "");
+  std::string loopback = IsGnuPG2() ? " --pinentry-mode loopback" : "";
+  EXPECT_EQ(vp::LastCommandLine(), std::string(GetParam()) + kFrame + loopback +
+                                       " --list-public-keys --with-colons --fixed-list-mode  -o "
+                                       "\"out.txt\" \"Name\"");
+  // In agent mode the agent asks for the passphrase: no loopback.
+  vp::Settings().bUseAgent = 1;
+  vp::RunGnuPG("--list-secret-keys ", nullptr, nullptr, "");
+  EXPECT_EQ(vp::LastCommandLine(), std::string(GetParam()) + kFrame + " --list-secret-keys ");
+}
+
+TEST_P(GnuPGRunner, LargeOutputArrivesWholeInTheSameBuffer) {
+  std::string direct;
+  ASSERT_EQ(vptest::RunCommand(std::string(GetParam()) + " --dump-options", &direct), 0);
+  ASSERT_GT(direct.size(), 4096u);
+  char* first = vp::RunGnuPG("--dump-options ", nullptr, nullptr, "");
+  EXPECT_EQ(std::string(first), direct);
+  EXPECT_EQ(vp::RunResultCapacity() % 4096, 0u);
+  EXPECT_GT(vp::RunResultCapacity(), direct.size());
+  EXPECT_LE(vp::RunResultCapacity(), direct.size() + 4096);
+
+  char* second = vp::RunGnuPG("--version ", nullptr, nullptr, "");
+  EXPECT_EQ(second, first);
+  EXPECT_EQ(std::string(second).rfind("gpg (GnuPG) ", 0), 0u);
+  EXPECT_EQ(std::string(second).find("--dump-options"), std::string::npos);
+}
+
+TEST_P(GnuPGRunner, PassphraseOnStandardInputReachesGnuPG) {
+  std::string plain = dir_ + "/plain.txt";
+  std::string sealed = dir_ + "/sealed.gpg";
+  std::string opened = dir_ + "/opened.txt";
+  vptest::WriteFile(plain, "attack at dawn\n");
+  char* r = vp::RunGnuPG("--batch --symmetric ", plain.c_str(), sealed.c_str(), "correct horse");
+  ASSERT_TRUE(fs::exists(sealed)) << r;
+  r = vp::RunGnuPG("--batch --decrypt ", sealed.c_str(), opened.c_str(), "correct horse");
+  EXPECT_NE(std::string(r).find("[GNUPG:] DECRYPTION_OKAY"), std::string::npos) << r;
+  EXPECT_EQ(vptest::ReadFile(opened), "attack at dawn\n");
+}
+
+TEST_P(GnuPGRunner, UnquotedProgramPathWithBlanksIsResolved) {
+  fs::create_directories(dir_ + "/dir with blanks");
+  std::string program = dir_ + "/dir with blanks/gnupg program";
+  fs::create_symlink(GetParam(), program);
+  vp::CopyText(vp::Settings().szGpgApp, program.c_str());
+  std::string r = vp::RunGnuPG("--version ", nullptr, nullptr, "");
+  EXPECT_EQ(r.rfind("gpg (GnuPG) ", 0), 0u) << r;
+}
+
+INSTANTIATE_TEST_SUITE_P(BothVersions, GnuPGRunner,
+                         testing::Values("/usr/bin/gpg1", "/usr/bin/gpg"), [](const auto& info) {
+                           return std::string(info.param) == "/usr/bin/gpg" ? "GnuPG2" : "GnuPG1";
+                         });
+
+using GnuPGRunnerChild = GnuPGRunner;
+
+TEST_P(GnuPGRunnerChild, StandardInputCarriesThePassphraseLineAndTheAnswer) {
+  Script("echo-stdin", "cat");
+  EXPECT_STREQ(vp::RunGnuPG("--x ", nullptr, nullptr, ""), "\n");
+  EXPECT_STREQ(vp::RunGnuPG("--x ", nullptr, nullptr, "secret"), "secret\n");
+  vp::GnuPGSwitches().answerYes = true;
+  EXPECT_STREQ(vp::RunGnuPG("--x ", nullptr, nullptr, "secret"), "secret\nY\n");
+}
+
+TEST_P(GnuPGRunnerChild, SilentChildAndStandardErrorCapture) {
+  Script("silent", "exit 3");
+  EXPECT_STREQ(vp::RunGnuPG("--x ", nullptr, nullptr, "unread passphrase"), "");
+  Script("both", "echo out; echo err >&2; echo out2");
+  EXPECT_STREQ(vp::RunGnuPG("--x ", nullptr, nullptr, ""), "out\nout2\nerr\n");
+  vp::GnuPGSwitches().captureStdout = false;
+  EXPECT_STREQ(vp::RunGnuPG("--x ", nullptr, nullptr, ""), "err\n");
+}
+
+TEST_P(GnuPGRunnerChild, FailuresReadAsTheirTexts) {
+  vp::CopyText(vp::Settings().szGpgApp, (dir_ + "/no/such/gpg.exe").c_str());
+  EXPECT_STREQ(vp::RunGnuPG("--version ", nullptr, nullptr, ""),
+               "GPGERR: Unable to launch gpg.exe. Please check the program path.");
+  vp::CopyText(vp::Settings().szGpgApp, GetParam());
+  const struct {
+    const char* fault;
+    const char* text;
+  } cases[] = {
+      {"process.stdout_pipe@1", "GPGERR: STDOUT pipe creation failed\n"},
+      {"process.stderr_pipe@1", "GPGERR: STDERR pipe creation failed\n"},
+      {"process.stdin_pipe@1", "GPGERR: STDIN pipe creation failed\n"},
+      {"process.dup@1", "GPGERR: DuplicateHandle failed"},
+  };
+  for (const auto& c : cases) {
+    vp::SetFaults(c.fault);
+    EXPECT_STREQ(vp::RunGnuPG("--version ", nullptr, nullptr, ""), c.text) << c.fault;
+  }
+  vp::SetFaults("");
+  // A command line that would have to be cut is refused instead of run cut.
+  std::string many(5000, 'x');
+  std::string r = vp::RunGnuPG("--version ", many.c_str(), nullptr, "");
+  EXPECT_EQ(r.rfind("GPGERR: The GnuPG command line is too long", 0), 0u) << r;
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, GnuPGRunnerChild, testing::Values("/usr/bin/gpg1"));
+
+}  // namespace

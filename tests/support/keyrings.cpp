@@ -1,0 +1,186 @@
+// Builds the test key rings once per test run, under a lock shared by parallel test processes.
+#include "support/keyrings.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+#include "support/test_env.h"
+
+namespace fs = std::filesystem;
+
+namespace vptest {
+namespace {
+
+const Person kAlice{"alice", "Alice Example", "alice@example.com", "alice-pass"};
+const Person kBob{"bob", "Bob Example", "bob@example.com", "bob-pass"};
+const Person kCarol{"carol", "Carol Example", "carol@example.com", "carol-pass"};
+const Person kDave{"dave", "Dave Example", "dave@example.net", "dave-pass"};
+const Person kErin{"erin", "Erin Stranger", "erin@example.org", "erin-pass"};
+
+std::string Quote(const std::string& s) {
+  return "'" + s + "'";
+}
+
+std::string RunRoot() {
+  const char* base = getenv("VP_TEST_RUN_DIR");
+  return base ? std::string(base) : (fs::temp_directory_path() / "vp-tests").string();
+}
+
+void Must(int status, const std::string& what, const std::string& output) {
+  if (status != 0) throw std::runtime_error("key ring setup failed: " + what + "\n" + output);
+}
+
+void Generate(GnuPG v, const std::string& home, const Person& p, int keys = 1) {
+  std::string out;
+  for (int i = 0; i < keys; ++i) {
+    if (v == GnuPG::k2) {
+      std::string uid = std::string(p.name) + " <" + p.email + ">";
+      Must(Gpg(v, home,
+               "--batch --yes --pinentry-mode loopback --passphrase " + Quote(p.passphrase) +
+                   " --quick-gen-key " + Quote(uid) + " future-default default never",
+               &out),
+           "generate " + uid, out);
+    } else {
+      std::string batch = home + "/batch";
+      WriteFile(batch, std::string("Key-Type: DSA\nKey-Length: 1024\nSubkey-Type: ELG-E\n"
+                                   "Subkey-Length: 1024\nName-Real: ") +
+                           p.name + "\nName-Email: " + p.email +
+                           "\nExpire-Date: 0\nPassphrase: " + p.passphrase + "\n%commit\n");
+      Must(Gpg(v, home, "--batch --gen-key " + Quote(batch), &out), "generate", out);
+      fs::remove(batch);
+    }
+  }
+}
+
+void AddUserId(GnuPG v, const std::string& home, const Person& p, const std::string& name,
+               const std::string& email) {
+  std::string out;
+  if (v == GnuPG::k2) {
+    std::string fpr = Fingerprint(v, home, p.email);
+    Must(Gpg(v, home,
+             "--batch --pinentry-mode loopback --passphrase " + Quote(p.passphrase) +
+                 " --quick-add-uid " + fpr + " " + Quote(name + " <" + email + ">"),
+             &out),
+         "add uid", out);
+  } else {
+    std::string cmd = "printf 'adduid\\n" + name + "\\n" + email + "\\n\\nsave\\n' | " +
+                      std::string(GnuPGProgram(v)) + " --homedir " + Quote(home) +
+                      " --batch --yes --command-fd 0 --passphrase " + Quote(p.passphrase) +
+                      " --edit-key " + p.email + " 2>&1";
+    Must(RunCommand(cmd, &out), "add uid", out);
+  }
+}
+
+void ImportPublic(GnuPG v, const std::string& from, const std::string& to, const std::string& who) {
+  std::string file = to + "/import.asc";
+  std::string out;
+  Must(Gpg(v, from, "--batch --armor --yes --output " + Quote(file) + " --export " + who, &out),
+       "export", out);
+  Must(Gpg(v, to, "--batch --import " + Quote(file), &out), "import", out);
+  fs::remove(file);
+}
+
+std::string MakeHome(const std::string& path) {
+  fs::create_directories(path);
+  fs::permissions(path, fs::perms::owner_all);
+  return path;
+}
+
+// Makes every master ring of one version, unless an earlier process of this run did.
+std::string Masters(GnuPG v) {
+  std::string root = RunRoot() + "/keys-" + GnuPGName(v);
+  fs::create_directories(RunRoot());
+  int lock = open((root + ".lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+  flock(lock, LOCK_EX);
+  if (!fs::exists(root + "/ready")) {
+    fs::remove_all(root);
+    std::string alice = MakeHome(root + "/alice");
+    std::string bob = MakeHome(root + "/bob");
+    std::string carol = MakeHome(root + "/carol");
+    std::string dave = MakeHome(root + "/dave");
+    std::string erin = MakeHome(root + "/erin");
+    Generate(v, alice, kAlice);
+    Generate(v, bob, kBob);
+    Generate(v, carol, kCarol);
+    AddUserId(v, carol, kCarol, "Carol Second", "carol2@example.org");
+    AddUserId(v, carol, kCarol, "Carol Third", "carol3@example.org");
+    Generate(v, dave, kDave, 2);
+    Generate(v, erin, kErin);
+    ImportPublic(v, bob, alice, kBob.email);
+    ImportPublic(v, carol, alice, kCarol.email);
+    ImportPublic(v, dave, alice, kDave.email);
+    ImportPublic(v, alice, bob, kAlice.email);
+    for (const std::string& home : {alice, bob, carol, dave, erin}) StopAgent(home);
+    WriteFile(root + "/ready", "");
+  }
+  flock(lock, LOCK_UN);
+  close(lock);
+  return root;
+}
+
+}  // namespace
+
+const char* GnuPGProgram(GnuPG v) {
+  return v == GnuPG::k1 ? "/usr/bin/gpg1" : "/usr/bin/gpg";
+}
+const char* GnuPGName(GnuPG v) {
+  return v == GnuPG::k1 ? "GnuPG1" : "GnuPG2";
+}
+
+const Person& Alice() {
+  return kAlice;
+}
+const Person& Bob() {
+  return kBob;
+}
+const Person& Carol() {
+  return kCarol;
+}
+const Person& Erin() {
+  return kErin;
+}
+
+int Gpg(GnuPG v, const std::string& home, const std::string& args, std::string* output) {
+  return RunCommand(
+      std::string(GnuPGProgram(v)) + " --homedir " + Quote(home) + " " + args + " 2>&1", output);
+}
+
+std::string Fingerprint(GnuPG v, const std::string& home, const std::string& email) {
+  std::string out;
+  Gpg(v, home, "--with-colons --fixed-list-mode --with-fingerprint --list-keys " + email, &out);
+  size_t at = out.find("\nfpr:");
+  if (at == std::string::npos) return "";
+  size_t start = at + 1;
+  for (int i = 0; i < 9; ++i) start = out.find(':', start) + 1;
+  return out.substr(start, out.find(':', start) - start);
+}
+
+void StopAgent(const std::string& home) {
+  RunCommand("gpgconf --homedir " + Quote(home) + " --kill gpg-agent >/dev/null 2>&1");
+}
+
+std::string UseKeyring(GnuPG v, const std::string& who, const std::string& dir) {
+  std::string master = Masters(v) + "/" + who;
+  std::string home = dir + "/gnupg-" + who;
+  fs::remove_all(home);
+  fs::create_directories(home);
+  // Only files and folders: an agent's sockets are not part of a key ring.
+  for (const auto& entry : fs::recursive_directory_iterator(master)) {
+    fs::path target = fs::path(home) / fs::relative(entry.path(), master);
+    if (entry.is_directory()) {
+      fs::create_directories(target);
+    } else if (entry.is_regular_file()) {
+      fs::copy_file(entry.path(), target);
+    }
+  }
+  fs::permissions(home, fs::perms::owner_all);
+  setenv("GNUPGHOME", home.c_str(), 1);
+  return home;
+}
+
+}  // namespace vptest

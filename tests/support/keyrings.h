@@ -1,0 +1,44 @@
+// Throwaway GnuPG key rings for tests, made once per test run and copied for each test.
+#pragma once
+#include <string>
+
+namespace vptest {
+
+enum class GnuPG { k1, k2 };
+
+// The program of a version: /usr/bin/gpg1 or /usr/bin/gpg.
+const char* GnuPGProgram(GnuPG version);
+const char* GnuPGName(GnuPG version);  // "GnuPG1" / "GnuPG2", for test names
+
+// The people on the test key rings. Carol's key carries three user ids; Dave has two keys with
+// the same user id; Erin's key is known only to Erin (a stranger to everyone else).
+struct Person {
+  const char* who;  // "alice", "bob", ...
+  const char* name;
+  const char* email;
+  const char* passphrase;
+};
+const Person& Alice();
+const Person& Bob();
+const Person& Carol();
+const Person& Erin();
+
+// Copies the key ring of `who` ("alice": Alice's secret key with Bob's, Carol's and Dave's
+// public keys; "bob": Bob's secret key with Alice's public key; "erin": Erin's secret key
+// alone) for `version` into a fresh folder inside `dir`, points GNUPGHOME at it and returns its
+// path. The master rings are made on first use in this test run and shared between test
+// processes.
+std::string UseKeyring(GnuPG version, const std::string& who, const std::string& dir);
+
+// Stops the agent of a GnuPG 2 home (no-op otherwise) so no process outlives the test.
+void StopAgent(const std::string& home);
+
+// Runs GnuPG of `version` on `home` with `args` (shell words), returns the exit status and
+// the combined output.
+int Gpg(GnuPG version, const std::string& home, const std::string& args,
+        std::string* output = nullptr);
+
+// The full fingerprint of the primary key whose user id matches `email` on `home`.
+std::string Fingerprint(GnuPG version, const std::string& home, const std::string& email);
+
+}  // namespace vptest
