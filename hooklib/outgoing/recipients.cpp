@@ -50,6 +50,8 @@ NotesStatus AddTypedNames(HeldList& typed, void** list, uint16_t* size, char* te
 int ResolveRecipients(const char* server, const char* recipients) {
   NotesApi& api = Notes();
   RecipientSet set;
+  if (!server) server = "";
+  if (!recipients) recipients = "";
   if (std::strlen(recipients) > kMaxRecipientText) {
     ShowError("The recipient list is longer than %zu characters and cannot be resolved.",
               kMaxRecipientText);
