@@ -145,13 +145,4 @@ TEST(PlatformFiles, WipeRefusesWhatItMustNotTouch) {
   vp::SetFaults("");
 }
 
-TEST(PlatformFiles, KernelVersionMatchesUname) {
-  std::string release;
-  ASSERT_EQ(vptest::RunCommand("uname -r", &release), 0);
-  int major = -1, minor = -1, build = -1;
-  vp::KernelVersion(&major, &minor, &build);
-  EXPECT_EQ(std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(build),
-            release.substr(0, release.find_first_not_of("0123456789.")));
-}
-
 }  // namespace
