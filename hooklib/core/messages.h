@@ -1,15 +1,16 @@
 // Message boxes, the error details dialog and the small window services of the library.
 #pragma once
+#include "hooklib/core/printf_format.h"
 #include "platform/ui.h"
 
 namespace vp {
 
 // Formatted boxes owned by the Notes window, brought to the foreground. The question, information
 // and warning boxes cut their text at 1023 bytes, the error box at 255.
-int ShowQuestion(const char* format, ...) __attribute__((format(printf, 1, 2)));  // kIdYes/kIdNo
-void ShowInformation(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void ShowWarning(const char* format, ...) __attribute__((format(printf, 1, 2)));
-int ShowError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+int ShowQuestion(const char* format, ...) VP_PRINTF_FORMAT(1, 2);  // kIdYes/kIdNo
+void ShowInformation(const char* format, ...) VP_PRINTF_FORMAT(1, 2);
+void ShowWarning(const char* format, ...) VP_PRINTF_FORMAT(1, 2);
+int ShowError(const char* format, ...) VP_PRINTF_FORMAT(1, 2);
 
 // Dialog 115 with a caption line and copyable details; returns 0 when closed.
 int ShowErrorDetails(const char* caption, const char* details);
