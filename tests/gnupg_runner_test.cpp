@@ -127,6 +127,7 @@ TEST_P(GnuPGRunnerChild, FailuresReadAsTheirTexts) {
   EXPECT_STREQ(vp::RunGnuPG("--version ", nullptr, nullptr, ""),
                "GPGERR: Unable to launch gpg.exe. Please check the program path.");
   vp::CopyText(vp::Settings().szGpgApp, GetParam());
+  vp::RunGnuPG("--version ", nullptr, nullptr, "");  // the program's version is learnt first
   const struct {
     const char* fault;
     const char* text;

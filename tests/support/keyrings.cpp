@@ -85,6 +85,21 @@ void ImportPublic(GnuPG v, const std::string& from, const std::string& to, const
   fs::remove(file);
 }
 
+// Copies a GnuPG home: only files and folders, an agent's sockets are not part of a key ring.
+void CopyHome(const std::string& from, const std::string& to) {
+  fs::remove_all(to);
+  fs::create_directories(to);
+  for (const auto& entry : fs::recursive_directory_iterator(from)) {
+    fs::path target = fs::path(to) / fs::relative(entry.path(), from);
+    if (entry.is_directory()) {
+      fs::create_directories(target);
+    } else if (entry.is_regular_file()) {
+      fs::copy_file(entry.path(), target);
+    }
+  }
+  fs::permissions(to, fs::perms::owner_all);
+}
+
 std::string MakeHome(const std::string& path) {
   fs::create_directories(path);
   fs::permissions(path, fs::perms::owner_all);
@@ -99,11 +114,13 @@ std::string Masters(GnuPG v) {
   flock(lock, LOCK_EX);
   if (!fs::exists(root + "/ready")) {
     fs::remove_all(root);
-    std::string alice = MakeHome(root + "/alice");
-    std::string bob = MakeHome(root + "/bob");
-    std::string carol = MakeHome(root + "/carol");
-    std::string dave = MakeHome(root + "/dave");
-    std::string erin = MakeHome(root + "/erin");
+    // Made on a short path (agent sockets), then copied where the whole run finds them.
+    std::string work = "/tmp/vpm" + std::to_string(getpid());
+    std::string alice = MakeHome(work + "/alice");
+    std::string bob = MakeHome(work + "/bob");
+    std::string carol = MakeHome(work + "/carol");
+    std::string dave = MakeHome(work + "/dave");
+    std::string erin = MakeHome(work + "/erin");
     Generate(v, alice, kAlice);
     Generate(v, bob, kBob);
     Generate(v, carol, kCarol);
@@ -115,7 +132,11 @@ std::string Masters(GnuPG v) {
     ImportPublic(v, carol, alice, kCarol.email);
     ImportPublic(v, dave, alice, kDave.email);
     ImportPublic(v, alice, bob, kAlice.email);
-    for (const std::string& home : {alice, bob, carol, dave, erin}) StopAgent(home);
+    for (const std::string& home : {alice, bob, carol, dave, erin}) {
+      StopAgent(home);
+      CopyHome(home, root + "/" + fs::path(home).filename().string());
+    }
+    fs::remove_all(work);
     WriteFile(root + "/ready", "");
   }
   flock(lock, LOCK_UN);
@@ -164,20 +185,34 @@ void StopAgent(const std::string& home) {
   RunCommand("gpgconf --homedir " + Quote(home) + " --kill gpg-agent >/dev/null 2>&1");
 }
 
-std::string UseKeyring(GnuPG v, const std::string& who, const std::string& dir) {
-  std::string master = Masters(v) + "/" + who;
-  std::string home = dir + "/gnupg-" + who;
-  fs::remove_all(home);
-  fs::create_directories(home);
-  // Only files and folders: an agent's sockets are not part of a key ring.
-  for (const auto& entry : fs::recursive_directory_iterator(master)) {
-    fs::path target = fs::path(home) / fs::relative(entry.path(), master);
-    if (entry.is_directory()) {
-      fs::create_directories(target);
-    } else if (entry.is_regular_file()) {
-      fs::copy_file(entry.path(), target);
+namespace {
+
+// GnuPG 2 puts its agent's sockets into the home folder, and a socket path may not exceed about
+// 107 bytes: homes live in a short per-process folder, removed when the process ends.
+struct ShortRoot {
+  std::string path = "/tmp/vpk" + std::to_string(getpid());
+  int next = 0;
+  ~ShortRoot() {
+    std::error_code ec;
+    if (fs::exists(path, ec)) {
+      for (const auto& home : fs::directory_iterator(path, ec)) StopAgent(home.path().string());
     }
+    fs::remove_all(path, ec);
   }
+};
+
+ShortRoot& Short() {
+  static ShortRoot root;
+  return root;
+}
+
+}  // namespace
+
+std::string UseKeyring(GnuPG v, const std::string& who, const std::string& dir) {
+  (void)dir;
+  std::string master = Masters(v) + "/" + who;
+  std::string home = Short().path + "/" + who + std::to_string(Short().next++);
+  CopyHome(master, home);
   fs::permissions(home, fs::perms::owner_all);
   setenv("GNUPGHOME", home.c_str(), 1);
   return home;
