@@ -1,0 +1,125 @@
+// The host program as the client's script uses it, and the library's exported surface.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "support/registry_file.h"
+#include "support/test_env.h"
+
+namespace {
+
+class HostCall : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = vptest::FreshDir("host");
+    log_ = dir_ + "/ui.log";
+    setenv("VEILPOST_UI", ("script:" + dir_ + "/answers").c_str(), 1);
+    setenv("VEILPOST_UI_LOG", log_.c_str(), 1);
+    vptest::WriteFile(dir_ + "/answers", "");
+  }
+  void TearDown() override {
+    unsetenv("VEILPOST_UI");
+    unsetenv("VEILPOST_UI_LOG");
+  }
+  int Veilpost(const std::string& args, std::string* out) {
+    return vptest::RunCommand(vptest::VeilpostBinary() + " " + args + " 2>&1", out);
+  }
+  std::string dir_, log_;
+};
+
+TEST_F(HostCall, CallsExportsWithArgumentsFromFilesAndStandardInput) {
+  std::string out;
+  ASSERT_EQ(Veilpost("call GetTempDir", &out), 0);
+  EXPECT_EQ(out, vptest::PrivateDir() + "\n");
+
+  std::string victim = dir_ + "/victim.txt";
+  vptest::WriteFile(victim, "plaintext");
+  vptest::WriteFile(dir_ + "/arg", victim);
+  ASSERT_EQ(Veilpost("call WipeFile @" + dir_ + "/arg", &out), 0);
+  EXPECT_EQ(out, "0\n");
+  EXPECT_FALSE(vptest::PathExistsForTest(victim));
+
+  vptest::WriteFile(victim, "again");
+  ASSERT_EQ(
+      vptest::RunCommand(
+          "printf '%s' '" + victim + "' | " + vptest::VeilpostBinary() + " call WipeFile @-", &out),
+      0);
+  EXPECT_FALSE(vptest::PathExistsForTest(victim));
+
+  vptest::WriteConfigKey({vptest::Num("AutoOpenPgpMail", 0)});
+  ASSERT_EQ(Veilpost("call GetAutoOpenPgpMail", &out), 0);
+  EXPECT_EQ(out, "0\n");
+}
+
+TEST_F(HostCall, VersionHandShakeRunsFirstUnlessAskedNotTo) {
+  std::string out;
+  ASSERT_EQ(Veilpost("call --subform-version 1.4.0 PgpInit", &out), 0);
+  EXPECT_EQ(out, "0\n");
+  std::string log = vptest::ReadFile(log_);
+  EXPECT_NE(log.find("Current 'Veilpost Plugin' subform version: 1.4.0"), std::string::npos);
+
+  vptest::WriteFile(log_, "");
+  ASSERT_EQ(Veilpost("call --no-init --subform-version 1.4.0 PgpExit", &out), 0);
+  EXPECT_EQ(vptest::ReadFile(log_), "");
+}
+
+TEST_F(HostCall, UsageErrorsExitWithTwo) {
+  std::string out;
+  EXPECT_EQ(Veilpost("call NoSuchExport", &out), 2);
+  EXPECT_NE(out.find("unknown export NoSuchExport"), std::string::npos);
+  EXPECT_EQ(Veilpost("call WipeFile", &out), 2);
+  EXPECT_NE(out.find("WipeFile takes 1 argument(s), 0 given"), std::string::npos);
+  EXPECT_EQ(Veilpost("call WipeFile @" + dir_ + "/missing-argument-file", &out), 2);
+  EXPECT_EQ(Veilpost("call", &out), 2);
+}
+
+TEST_F(HostCall, StatusShowsSettingsAndTheGnuPGInUse) {
+  vptest::WriteConfigKey(
+      {vptest::Str("GpgProgramPath", "/usr/bin/gpg1"), vptest::Num("CacheInterval", 7)});
+  std::string out;
+  ASSERT_EQ(Veilpost("status", &out), 0) << out;
+  EXPECT_NE(out.find(vptest::RegistryPath()), std::string::npos);
+  EXPECT_NE(out.find("szGpgApp             /usr/bin/gpg1"), std::string::npos);
+  EXPECT_NE(out.find("cacheInterval        7 minute(s)"), std::string::npos);
+  EXPECT_NE(out.find("GnuPG: /usr/bin/gpg1: gpg (GnuPG) 1.4"), std::string::npos);
+}
+
+TEST(HostExports, OnlyTheExportedSurfaceLeavesTheLibrary) {
+  std::string out;
+  ASSERT_EQ(vptest::RunCommand("nm -D --defined-only " + std::string(VP_LIB_DIR) +
+                                   "/liborlavex.so | awk '{print $3}'",
+                               &out),
+            0);
+  const std::set<std::string> allowed = {"InitOrlavex",
+                                         "PgpInit",
+                                         "PgpExit",
+                                         "GetLaunchConfig",
+                                         "GetAutoOpenPgpMail",
+                                         "GetTempDir",
+                                         "WipeFile",
+                                         "PgpCheckKey",
+                                         "DoEncrypt",
+                                         "DoDecryptAttachments",
+                                         "IsPgpMail",
+                                         "DoDecryptBody",
+                                         "DoQuoteBody",
+                                         "CreateVeilpostTemplate",
+                                         "ReplaceDatabaseDesign",
+                                         "VeilpostSharedSettings"};
+  std::set<std::string> seen;
+  std::istringstream lines(out);
+  std::string name;
+  while (lines >> name) {
+    EXPECT_TRUE(allowed.count(name)) << "unexpected export " << name;
+    seen.insert(name);
+  }
+  for (const char* required :
+       {"InitOrlavex", "PgpInit", "PgpExit", "GetLaunchConfig", "GetAutoOpenPgpMail", "GetTempDir",
+        "WipeFile", "PgpCheckKey", "VeilpostSharedSettings"}) {
+    EXPECT_TRUE(seen.count(required)) << "missing export " << required;
+  }
+}
+
+}  // namespace
