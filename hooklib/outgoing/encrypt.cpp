@@ -1,0 +1,135 @@
+// DoEncrypt: the steps of sending a memo, in their order.
+#include "hooklib/outgoing/encrypt.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "hooklib/core/messages.h"
+#include "hooklib/core/recipient_table.h"
+#include "hooklib/core/settings.h"
+#include "hooklib/core/startup.h"
+#include "hooklib/core/temp_files.h"
+#include "hooklib/core/text.h"
+#include "hooklib/gnupg/key_listing.h"
+#include "hooklib/outgoing/encrypt_or_sign.h"
+#include "hooklib/outgoing/export_key.h"
+#include "hooklib/outgoing/options_dialogs.h"
+#include "hooklib/outgoing/recipients.h"
+#include "platform/files.h"
+
+namespace vp {
+namespace {
+
+// The user's own name as the script passed it; the key lookups normalise it in place.
+char g_sender[256];
+
+// The signing key is always one of the recipients, so the sender can read what was sent.
+constexpr bool kEncryptToSelf = true;
+
+std::string TempPath(const char* name) {
+  return std::string(GetTempDir()) + kPathSeparator + name;
+}
+
+// Resolves the recipients and checks each has a key; asks whether to go on when some have none.
+int CheckRecipients(const char* server, const char* recipients) {
+  if (ResolveRecipients(server, recipients) != 0) return -1;
+  RecipientTable& table = Recipients();
+  bool missing = false;
+  for (int i = 0; i < table.count; ++i) {
+    int found = 0;
+    if (PgpCheckKeyImpl(table.entries[i], &found) != 0) return -1;
+    table.found[i] = static_cast<uint32_t>(found);
+    missing = missing || found == 0;
+  }
+  if (missing && !ShowMissingKeysDialog()) return -1;
+  return 0;
+}
+
+int WriteMailBody(const std::string& path, const char* body, bool signOnly) {
+  RecipientTable& table = Recipients();
+  char* output = nullptr;
+  size_t length = 0;
+  if (EncryptOrSignBody(g_sender, table.count, table.entries, body, kEncryptToSelf, signOnly,
+                        &output, &length) != 0)
+    return -1;
+  FILE* f = fopen(path.c_str(), "wb");
+  if (!f) {
+    free(output);
+    ShowError("Unable to open %s for writing.", path.c_str());
+    return -1;
+  }
+  bool ok = fwrite(output, 1, length, f) == length;
+  ok = fclose(f) == 0 && ok;
+  free(output);
+  if (!ok) {
+    ShowError("Unable to write %s.", path.c_str());
+    return -1;
+  }
+  return 0;
+}
+
+// Encrypts each attachment to "<path>.pgp" and wipes the plain file, stopping at the first
+// failure (later attachments are left as they are).
+int EncryptAttachments(char* attachments) {
+  RecipientTable& table = Recipients();
+  char* cursor = nullptr;
+  for (char* item = NextToken(attachments, ",", &cursor); item;
+       item = NextToken(attachments, ",", &cursor)) {
+    int rc = -1;
+    if (strlen(item) > static_cast<size_t>(kMaxAttachmentPath)) {
+      ShowError("The attachment path is too long: %s", item);
+    } else {
+      std::string output = std::string(item) + ".pgp";
+      rc = EncryptOrSignFile(g_sender, table.count, table.entries, item, output.c_str(),
+                             kEncryptToSelf);
+    }
+    WipeFile(item);
+    if (rc != 0) return -1;
+  }
+  return 0;
+}
+
+int EncryptSteps(const char* server, const char* sender, const char* recipients, const char* body,
+                 char* attachments) {
+  CopyText(g_sender, sender ? sender : "");
+  ShowEncryptionOptionsDialog();
+  const EncryptionOptions& o = Options();
+  if (o.publicKeyChoice == kOptionsCancelled) return -1;
+  const bool encryptMessage = o.encryptMessage != 0;
+  const bool encryptAttachments = o.encryptAttachments != 0;
+  const int choice = o.publicKeyChoice;
+
+  if (encryptMessage || encryptAttachments) {
+    if (CheckRecipients(server ? server : "", recipients ? recipients : "") != 0) return -1;
+  }
+
+  // A stale body from an earlier memo must never be sent with this one.
+  std::string mailBody = TempPath("mailbody.pgp");
+  WipeFile(mailBody.c_str());
+  if (body && body[0] && WriteMailBody(mailBody, body, !encryptMessage) != 0) return -1;
+
+  if (choice != kNoPublicKey) {
+    std::string pubkey = TempPath("pubkey.asc");
+    if (ExportOwnPublicKey(g_sender, pubkey.c_str()) != 0) return -1;
+  }
+
+  if (encryptAttachments && attachments && EncryptAttachments(attachments) != 0) return -1;
+  return (choice - kNoPublicKey) + (encryptAttachments ? 16 : 0);
+}
+
+}  // namespace
+
+int DoEncryptImpl(const char* server, const char* sender, const char* recipients, const char* body,
+                  char* attachments) {
+  if (!CheckInitialised()) return -1;
+  // Enabled again however the steps end, an exception from an allocation included.
+  struct NotesWindowDisabled {
+    NotesWindowDisabled() { EnableNotesWindow(false); }
+    ~NotesWindowDisabled() { EnableNotesWindow(true); }
+  } disabled;
+  return EncryptSteps(server, sender, recipients, body, attachments);
+}
+
+}  // namespace vp

@@ -1,0 +1,214 @@
+// One GnuPG encryption or signature of a body text or a file, with key lookup and passphrase.
+#include "hooklib/outgoing/encrypt_or_sign.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "hooklib/core/messages.h"
+#include "hooklib/core/settings.h"
+#include "hooklib/core/temp_files.h"
+#include "hooklib/core/trace.h"
+#include "hooklib/gnupg/passphrase.h"
+#include "hooklib/gnupg/runner.h"
+#include "hooklib/gnupg/status_lines.h"
+#include "hooklib/gnupg/text_utils.h"
+#include "hooklib/outgoing/key_selection.h"
+#include "hooklib/outgoing/line_ends.h"
+#include "platform/files.h"
+
+namespace vp {
+namespace {
+
+// The option text never grows beyond this; the runner's own command-line limit is far lower.
+constexpr size_t kOptionCapacity = 65536;
+
+// A temporary file made by exclusive creation and wiped when it goes out of scope.
+class TempFile {
+ public:
+  TempFile() = default;
+  ~TempFile() { Release(); }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+
+  // Makes a new unique file; false (after a message) when none can be made.
+  bool Create() {
+    Release();
+    std::string dir = TempFileDirectory();
+    path_ = CreateUniqueFile(dir, "veilpost");
+    if (path_.empty()) ShowError("Unable to create a temporary file in %s.", dir.c_str());
+    return !path_.empty();
+  }
+  void Release() {
+    if (!path_.empty()) WipeFile(path_.c_str());
+    path_.clear();
+  }
+  // Forgets a file that has been wiped already.
+  void Forget() { path_.clear(); }
+  const char* Path() const { return path_.c_str(); }
+
+ private:
+  std::string path_;
+};
+
+// Overwrites a copy of the body in memory once it is no longer needed.
+struct ScrubbedText {
+  std::string text;
+  ~ScrubbedText() { std::fill(text.begin(), text.end(), '\0'); }
+};
+
+bool FitsOptions(const std::string& options) {
+  if (options.size() < kOptionCapacity) return true;
+  ShowError("Too many recipients: the GnuPG options would exceed %zu characters.",
+            kOptionCapacity - 1);
+  return false;
+}
+
+// Looks up the keys and gets the passphrase: what every attempt needs first.
+int Prepare(char* senderName, int count, char* const* recipients, bool lookUpRecipients,
+            std::string* signingKey, std::string* options) {
+  if (FindSigningKey(senderName, signingKey) != 0) return -1;
+  if (lookUpRecipients && AppendRecipientOptions(count, recipients, options) != 0) return -1;
+  GetPassphrase(kSigningPassphraseDialog);
+  return Settings().passphrase[0] ? 0 : -1;
+}
+
+char* Run(const std::string& options, const char* input, const char* output) {
+  char* result = RunGnuPG(options.c_str(), input, output, Settings().passphrase);
+  WriteTrace("%s", result);
+  return result;
+}
+
+// Shows the runner's failure text when GnuPG did not start.
+bool NotStarted(const char* result) {
+  if (!StartsWith(result, kRunFailurePrefix)) return false;
+  ShowError("%s", result + strlen(kRunFailurePrefix));
+  return true;
+}
+
+void ShowWithGnuPGText(const char* caption, const char* result) {
+  std::string details = std::string(caption) + "\r\n" + (result ? result : "");
+  ShowErrorDetails(caption, details.c_str());
+}
+
+bool WriteWhole(const char* path, const std::string& bytes) {
+  FILE* f = fopen(path, "wb");
+  if (!f) return false;
+  bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return fclose(f) == 0 && ok;
+}
+
+// Reads GnuPG's output file as text (CR LF becomes LF) into a new heap buffer, then wipes it.
+int TakeOutput(TempFile& out, const char* result, char** output, size_t* outputLength) {
+  FILE* f = fopen(out.Path(), "rb");
+  if (!f) {
+    char caption[512];
+    snprintf(caption, sizeof caption, "Unable to open %s for checking file length (%d).",
+             out.Path(), errno);
+    ShowWithGnuPGText(caption, result);
+    return -1;
+  }
+  std::string bytes;
+  char chunk[8192];
+  size_t n;
+  while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) bytes.append(chunk, n);
+  fclose(f);
+  // The output file exists from the start (it is made exclusively), so a run that failed
+  // shows as an empty file rather than a missing one.
+  if (bytes.empty()) {
+    char caption[512];
+    snprintf(caption, sizeof caption, "GnuPG wrote nothing to %s.", out.Path());
+    ShowWithGnuPGText(caption, result);
+    return -1;
+  }
+  char* text = static_cast<char*>(malloc(bytes.size() + 1));
+  if (!text) return -1;
+  memcpy(text, bytes.data(), bytes.size());
+  size_t length = CrLfToLf(text, bytes.size());
+  text[length] = '\0';
+  int wiped = WipeFile(out.Path());
+  out.Forget();
+  if (wiped != 0) {
+    ShowError("Unable to delete temp output file.");
+    free(text);
+    return wiped;
+  }
+  *output = text;
+  *outputLength = length;
+  return 0;
+}
+
+}  // namespace
+
+int EncryptOrSignBody(char* senderName, int recipientCount, char* const* recipients,
+                      const char* body, bool encryptToSelf, bool signOnly, char** output,
+                      size_t* outputLength) {
+  *output = nullptr;
+  *outputLength = 0;
+  std::string key, options;
+  if (Prepare(senderName, recipientCount, recipients, !signOnly, &key, &options) != 0) return -1;
+  options += "--armor --always-trust ";
+  options += signOnly ? "--clearsign " : "--encrypt --sign --textmode ";
+  options += "--default-key " + key + " ";
+  if (encryptToSelf) options += "--recipient " + key + " ";
+  if (!FitsOptions(options)) return -1;
+
+  ScrubbedText plainText{ToCrLf(body)};
+  TempFile out;
+  if (!out.Create()) return -1;
+  for (;;) {
+    // Each attempt writes the body to a new exclusively made file: the name of a wiped one
+    // could have been taken by someone else meanwhile.
+    TempFile plain;
+    if (!plain.Create()) return -1;
+    if (!WriteWhole(plain.Path(), plainText.text)) {
+      ShowError("Unable to open %s for writing.", plain.Path());
+      return -1;
+    }
+    char* result = Run(options, plain.Path(), out.Path());
+    if (NotStarted(result)) return -1;
+    int wiped = WipeFile(plain.Path());
+    if (wiped != 0) {
+      ShowError("Unable to delete %s.", plain.Path());
+      return wiped;
+    }
+    plain.Forget();
+    if (RunReportsWrongPassphrase(result)) {
+      if (!AskAgainAfterWrongPassphrase(kSigningPassphraseDialog)) return -1;
+      continue;
+    }
+    return TakeOutput(out, result, output, outputLength);
+  }
+}
+
+int EncryptOrSignFile(char* senderName, int recipientCount, char* const* recipients,
+                      const char* inputPath, const char* outputPath, bool encryptToSelf) {
+  std::string key, options;
+  if (Prepare(senderName, recipientCount, recipients, true, &key, &options) != 0) return -1;
+  // Added once, so a retry runs the same command line: GnuPG refuses a command that is given
+  // twice ("conflicting commands"), and a repeated group would fail every retry.
+  options += "--always-trust --encrypt --sign --default-key " + key + " ";
+  if (encryptToSelf) options += "--recipient " + key + " ";
+  if (!FitsOptions(options)) return -1;
+  for (;;) {
+    char* result = Run(options, inputPath, outputPath);
+    if (NotStarted(result)) return -1;
+    if (RunReportsWrongPassphrase(result)) {
+      if (!AskAgainAfterWrongPassphrase(kSigningPassphraseDialog)) return -1;
+      continue;
+    }
+    // Only a finished encryption counts: anything else would leave the mail without its file.
+    if (!HasStatus(result, "END_ENCRYPTION")) {
+      char caption[512];
+      snprintf(caption, sizeof caption, "Unable to encrypt %s.", inputPath);
+      ShowWithGnuPGText(caption, result);
+      return -1;
+    }
+    return 0;
+  }
+}
+
+}  // namespace vp

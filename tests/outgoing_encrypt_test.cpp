@@ -1,0 +1,236 @@
+// Sending a memo with real GnuPG of both versions: what Bob receives, the command lines, the
+// dialogs on the way, and the files left behind on success and failure.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "hooklib/core/strings.h"
+#include "outgoing_fixture.h"
+#include "support/registry_file.h"
+
+namespace fs = std::filesystem;
+
+namespace vptest {
+namespace {
+
+using OutgoingEncrypt = OutgoingFixture;
+
+const std::string kPassphrase = std::string("dialog 103 type 1005 ") + "alice-pass; click 1\n";
+
+std::string Binary() {
+  std::string bytes;
+  for (int i = 0; i < 3000; ++i) bytes += static_cast<char>((i * 7 + i / 256) & 0xFF);
+  return bytes;
+}
+
+TEST_P(OutgoingEncrypt, BobReadsMemoAttachmentAndKey) {
+  std::string attachment = dir_ + "/plan.bin";
+  WriteFile(attachment, Binary());
+  WriteFile(MailBody(), "stale body of an earlier memo");
+  UseScript("dialog 101 click 1001; click 1\n" + kPassphrase);
+  const std::string body = "Hello Bob,\nthe plan is attached.\n\nAlice\n";
+
+  EXPECT_EQ(Send("Bob Example;Team", body, attachment), 17);
+
+  // The body: armoured, LF line ends only, for Bob and Carol (the group) and Alice herself.
+  std::string armoured = ReadFile(MailBody());
+  EXPECT_EQ(armoured.rfind("-----BEGIN PGP MESSAGE-----\n", 0), 0u) << armoured;
+  EXPECT_EQ(armoured.find('\r'), std::string::npos);
+  std::string plain;
+  std::string status = BobOpens(MailBody(), &plain);
+  EXPECT_EQ(plain.substr(0, 10), "Hello Bob,");
+  EXPECT_NE(plain.find("the plan is attached."), std::string::npos);
+  EXPECT_NE(status.find("[GNUPG:] VALIDSIG " + Fingerprint(GetParam(), alice_, Alice().email)),
+            std::string::npos)
+      << status;
+
+  std::vector<std::string> crypto = CryptoCommands();
+  ASSERT_EQ(crypto.size(), 2u);
+  for (const std::string& c : crypto) {
+    for (const char* who : {"bob@example.com", "carol@example.com", "alice@example.com"})
+      EXPECT_NE(c.find("--recipient " + Ref(who) + " "), std::string::npos) << who << "\n" << c;
+    EXPECT_NE(c.find("--default-key " + Ref(Alice().email) + " "), std::string::npos);
+  }
+  EXPECT_NE(crypto[0].find("--armor --always-trust --encrypt --sign --textmode"),
+            std::string::npos);
+  EXPECT_EQ(crypto[1].find("--armor"), std::string::npos);
+
+  // The attachment: its plain file wiped, the ".pgp" file decrypts to the same bytes.
+  EXPECT_FALSE(fs::exists(attachment));
+  status = BobOpens(attachment + ".pgp", &plain);
+  EXPECT_EQ(plain, Binary());
+  EXPECT_NE(status.find("[GNUPG:] VALIDSIG " + Fingerprint(GetParam(), alice_, Alice().email)),
+            std::string::npos);
+
+  // The exported key is Alice's alone and imports on an empty ring.
+  std::string fresh = dir_ + "/k";  // short: the agent socket lies inside
+  fs::create_directories(fresh);
+  fs::permissions(fresh, fs::perms::owner_all);
+  std::string listing;
+  ASSERT_EQ(Gpg(GetParam(), fresh, "--batch --import '" + TempFile("pubkey.asc") + "'", &listing),
+            0)
+      << listing;
+  Gpg(GetParam(), fresh, "--with-colons --fixed-list-mode --with-fingerprint --list-keys",
+      &listing);
+  EXPECT_EQ(Count(listing, "\npub:"), 1u) << listing;
+  EXPECT_NE(listing.find(Ref(Alice().email)), std::string::npos);
+  StopAgent(fresh);
+
+  // Every box the user saw was a dialog; nothing went wrong.
+  EXPECT_TRUE(Events("message").empty()) << RawLog();
+  EXPECT_NE(ReadFile(RegistryPath()).find("\"AttachPubKey\"=dword:00000001"), std::string::npos);
+}
+
+TEST_P(OutgoingEncrypt, BothFlagsOffClearSignsForTheSenderOnly) {
+  std::string attachment = dir_ + "/kept.txt";
+  WriteFile(attachment, "not to be touched");
+  UseScript("dialog 101 uncheck 1011; uncheck 1010; click 1\n" + kPassphrase);
+
+  // "Nobody Known" has no key, yet nobody is looked up: no missing-keys dialog.
+  EXPECT_EQ(Send("Nobody Known;Bob Example", "Signed, not sealed.\n", attachment), 0);
+
+  std::string signedText = ReadFile(MailBody());
+  EXPECT_EQ(signedText.rfind("-----BEGIN PGP SIGNED MESSAGE-----\n", 0), 0u) << signedText;
+  EXPECT_NE(signedText.find("\nSigned, not sealed.\n"), std::string::npos);
+  EXPECT_EQ(signedText.find('\r'), std::string::npos);
+  std::string status = BobOpens(MailBody(), nullptr);
+  EXPECT_NE(status.find("[GNUPG:] VALIDSIG " + Fingerprint(GetParam(), alice_, Alice().email)),
+            std::string::npos)
+      << status;
+
+  std::vector<std::string> crypto = CryptoCommands();
+  ASSERT_EQ(crypto.size(), 1u);
+  EXPECT_NE(crypto[0].find("--armor --always-trust --clearsign --default-key"), std::string::npos);
+  EXPECT_EQ(Count(crypto[0], "--recipient "), 1u);
+  EXPECT_NE(crypto[0].find("--recipient " + Ref(Alice().email)), std::string::npos);
+  // Only the signing key was listed: no per-recipient key check.
+  EXPECT_EQ(Commands().size(), 2u);
+  for (const auto& e : Events("dialog-open")) EXPECT_NE(e["id"], 108);
+  EXPECT_EQ(ReadFile(attachment), "not to be touched");
+}
+
+// Encrypt message off, attachments on: the body is only signed (here there is none), and a wrong
+// passphrase on the attachment is asked again and the same command line runs once more.
+TEST_P(OutgoingEncrypt, WrongPassphraseOnAnAttachmentAndNoBody) {
+  std::string attachment = dir_ + "/notes.txt";
+  WriteFile(attachment, "attachment text\n");
+  WriteFile(MailBody(), "stale");
+  UseScript("dialog 101 uncheck 1011; click 1\ndialog 103 type 1005 wrong; click 1\n" +
+            kPassphrase);
+
+  EXPECT_EQ(Send("Bob Example", "", attachment), 16) << RawLog();
+
+  EXPECT_FALSE(fs::exists(MailBody()));  // the stale body is wiped and none is written
+  auto boxes = Events("message");
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0]["text"], vp::MessageString(159));
+  // The retry runs the same command line: GnuPG refuses a command given twice.
+  std::vector<std::string> crypto = CryptoCommands();
+  ASSERT_EQ(crypto.size(), 2u);
+  EXPECT_EQ(crypto[0], crypto[1]);
+  EXPECT_EQ(Count(crypto[1], "--always-trust --encrypt --sign --default-key"), 1u);
+  EXPECT_EQ(Count(crypto[1], "--recipient " + Ref(Bob().email)), 1u);
+  std::string plain;
+  BobOpens(attachment + ".pgp", &plain);
+  EXPECT_EQ(plain, "attachment text\n");
+  EXPECT_FALSE(fs::exists(attachment));
+}
+
+// Dave has two keys under one name: the choice is asked once for the body and once for each
+// attachment. Cancelling it for the second attachment stops there.
+TEST_P(OutgoingEncrypt, AmbiguousNameAskedPerCallAndAMiddleAttachmentFails) {
+  std::vector<std::string> files;
+  for (const char* name : {"a1.txt", "a2.txt", "a3.txt"}) {
+    files.push_back(dir_ + "/" + name);
+    WriteFile(files.back(), std::string("content of ") + name);
+  }
+  UseScript("dialog 101 click 1\n" + kPassphrase +
+            "dialog 107 select-index 1011 0; click 1\n"
+            "dialog 107 select-index 1011 1; click 1\n"
+            "dialog 107 click 2\n");
+
+  EXPECT_EQ(Send("Dave Example", "For Dave.\n", files[0] + ",," + files[1] + "," + files[2]), -1);
+
+  int chooser = 0;
+  for (const auto& e : Events("dialog-open")) chooser += e["id"] == 107;
+  EXPECT_EQ(chooser, 3);
+  EXPECT_TRUE(fs::exists(MailBody()));  // written before the failure, left in place
+  EXPECT_TRUE(fs::exists(files[0] + ".pgp"));
+  EXPECT_FALSE(fs::exists(files[0]));
+  EXPECT_FALSE(fs::exists(files[1]));  // wiped although its encryption was cancelled
+  EXPECT_FALSE(fs::exists(files[1] + ".pgp"));
+  EXPECT_EQ(ReadFile(files[2]), "content of a3.txt");  // never reached
+  EXPECT_FALSE(fs::exists(files[2] + ".pgp"));
+  EXPECT_EQ(CryptoCommands().size(), 2u);
+}
+
+// A name with no key of its own offers the keys of its mail domain; names without keys are
+// listed first, and Continue goes on.
+TEST_P(OutgoingEncrypt, MissingKeysListedThenDomainKeysOffered) {
+  UseScript("dialog 101 uncheck 1010; click 1\n" + kPassphrase +
+            "dialog 108 click 1016\n"
+            "dialog 107 select \"Bob Example <bob@example.com>\"; click 1\n");
+
+  EXPECT_EQ(Send("Bob Example;someone@example.com", "Via the domain.\n"), 0);
+
+  std::vector<std::string> missing, offered;
+  for (const auto& e : Events("list-add")) {
+    if (e["dialog"] == 108) missing.push_back(e["text"]);
+    if (e["dialog"] == 107) offered.push_back(e["text"]);
+  }
+  EXPECT_EQ(missing, std::vector<std::string>{"someone@example.com"});
+  // The example.com keys of Alice's ring (Alice, Bob, Carol), not Dave's example.net key.
+  EXPECT_EQ(offered.size(), 3u);
+  EXPECT_EQ(std::count(offered.begin(), offered.end(), "Bob Example <bob@example.com>"), 1);
+  EXPECT_EQ(std::count(offered.begin(), offered.end(), "Alice Example <alice@example.com>"), 1);
+  for (const std::string& who : offered) EXPECT_EQ(who.find("Dave"), std::string::npos);
+  std::vector<std::string> crypto = CryptoCommands();
+  ASSERT_EQ(crypto.size(), 1u);
+  // Bob's key for his own name and again as the pick for the unknown address.
+  EXPECT_EQ(Count(crypto[0], "--recipient " + Ref(Bob().email)), 2u) << crypto[0];
+}
+
+TEST_P(OutgoingEncrypt, EmptyRecipientListEncryptsForTheSenderAlone) {
+  UseScript("dialog 101 uncheck 1010; click 1\n" + kPassphrase);
+  EXPECT_EQ(Send("", "Note to self.\n"), 0);
+  std::vector<std::string> crypto = CryptoCommands();
+  ASSERT_EQ(crypto.size(), 1u);
+  EXPECT_EQ(Count(crypto[0], "--recipient "), 1u);
+  EXPECT_NE(crypto[0].find("--recipient " + Ref(Alice().email)), std::string::npos);
+  EXPECT_NE(ReadFile(MailBody()).find("-----BEGIN PGP MESSAGE-----"), std::string::npos);
+  // Bob is no recipient.
+  EXPECT_EQ(BobOpens(MailBody(), nullptr).find("[GNUPG:] DECRYPTION_OKAY"), std::string::npos);
+}
+
+// Every result code: the public-key choice and the attachment flag, with nothing to encrypt.
+TEST_P(OutgoingEncrypt, ResultCodesFollowTheChoices) {
+  struct Case {
+    const char* answers;
+    int result;
+    bool exported;
+  };
+  const Case cases[] = {
+      {"dialog 101 click 1000; uncheck 1010; click 1", 0, false},
+      {"dialog 101 click 1000; check 1010; click 1", 16, false},
+      {"dialog 101 click 1001; uncheck 1010; click 1", 1, true},
+      {"dialog 101 click 1002; check 1010; click 1", 18, true},
+      {"dialog 101 click 1001; click 2", -1, false},
+  };
+  for (const Case& c : cases) {
+    std::remove(TempFile("pubkey.asc").c_str());
+    UseScript(std::string(c.answers) + "\n");
+    EXPECT_EQ(Send("", ""), c.result) << c.answers;
+    EXPECT_EQ(fs::exists(TempFile("pubkey.asc")), c.exported) << c.answers;
+    EXPECT_TRUE(Events("message").empty()) << RawLog();
+  }
+  // The choice clicked before Cancel was not stored.
+  EXPECT_NE(ReadFile(RegistryPath()).find("\"AttachPubKey\"=dword:00000002"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothVersions, OutgoingEncrypt, testing::Values(GnuPG::k1, GnuPG::k2),
+                         [](const auto& info) { return GnuPGName(info.param); });
+
+}  // namespace
+}  // namespace vptest

@@ -1,0 +1,144 @@
+// The sending-mail fixture: key rings, directory, settings, and the checks the tests share.
+#include "outgoing_fixture.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "hooklib/core/recipient_table.h"
+#include "hooklib/core/settings.h"
+#include "hooklib/core/startup.h"
+#include "hooklib/outgoing/encrypt.h"
+#include "hooklib/outgoing/options_dialogs.h"
+#include "notesemu/directory_tools.h"
+#include "platform/faults.h"
+#include "platform/headless/window_table.h"
+#include "platform/notes_api.h"
+#include "support/registry_file.h"
+
+namespace fs = std::filesystem;
+
+namespace vptest {
+
+size_t Count(const std::string& text, const std::string& needle) {
+  size_t n = 0;
+  for (size_t at = text.find(needle); at != std::string::npos;
+       at = text.find(needle, at + needle.size()))
+    ++n;
+  return n;
+}
+
+void OutgoingFixture::SetUp() {
+  UiFixture::SetUp();
+  vp::SetFaults("");
+  bob_ = UseKeyring(GetParam(), "bob", dir_);
+  alice_ = UseKeyring(GetParam(), "alice", dir_);  // last: GNUPGHOME is Alice's
+  // An agent that caches nothing notices every wrong passphrase.
+  WriteFile(alice_ + "/gpg-agent.conf", "default-cache-ttl 0\nmax-cache-ttl 0\n");
+
+  vp::SharedSettings& s = vp::Settings();
+  vp::InitialSharedSettings(&s);
+  vp::CopyText(s.szGpgApp, GnuPGProgram(GetParam()));
+  s.bUseAgent = 0;
+  s.passphrase[0] = '\0';
+  vp::Options() = vp::EncryptionOptions{};
+  vp::FreeRecipientTable();
+  vp::ClearRecipientTable();
+
+  trace_ = dir_ + "/trace.log";
+  WriteConfigKey({Str("TraceFile", trace_)});
+
+  std::string data = dir_ + "/notes";
+  fs::create_directories(data);
+  setenv("VEILPOST_NOTES_DATA", data.c_str(), 1);
+  vp::SetNotes(nullptr);
+  ASSERT_EQ(notesemu::CreateDirectoryDatabase(data + "/names.nsf"), "");
+  ASSERT_EQ(notesemu::AddDirectoryEntries(
+                data + "/names.nsf",
+                {{"CN=Bob Example/O=Acme", "bob", "bob@example.com"},
+                 {"CN=Carol Example/O=Acme", "carol", "carol@example.com"},
+                 {"CN=Dave Example/O=Acme", "dave", "dave@example.net"}},
+                {{"Team", {"CN=Bob Example/O=Acme", "CN=Carol Example/O=Acme"}, true}}),
+            "");
+
+  notesWindow_ = vp::headless::RegisterWindow("NOTESframe", "Lotus Notes", {0, 0, 1024, 740});
+  ASSERT_EQ(vp::InitOrlavexImpl("9.0.1", "1.5.5"), 0);
+}
+
+void OutgoingFixture::TearDown() {
+  // Whatever happened, the Notes window is usable again and no plaintext is left.
+  EXPECT_TRUE(vp::Ui().IsWindowEnabled(static_cast<vp::WindowHandle>(notesWindow_)));
+  EXPECT_EQ(LeftoverTempFiles(), std::vector<std::string>{});
+  vp::headless::UnregisterWindow(static_cast<vp::WindowHandle>(notesWindow_));
+  StopAgent(alice_);
+  StopAgent(bob_);
+  vp::SetFaults("");
+  vp::SetNotes(nullptr);
+  vp::FreeRecipientTable();
+  vp::ClearRecipientTable();
+  unsetenv("VEILPOST_NOTES_DATA");
+  std::error_code ec;
+  for (const char* name : {"mailbody.pgp", "pubkey.asc"}) fs::remove(TempFile(name), ec);
+  RemoveRegistry();
+  UiFixture::TearDown();
+}
+
+int OutgoingFixture::Send(const std::string& recipients, const std::string& body,
+                          const std::string& attachments) {
+  std::vector<char> list(attachments.begin(), attachments.end());
+  list.push_back('\0');
+  return vp::DoEncryptImpl("", "Alice Example/Acme", recipients.c_str(), body.c_str(), list.data());
+}
+
+std::string OutgoingFixture::TempFile(const std::string& name) {
+  return PrivateDir() + "/" + name;
+}
+
+std::vector<std::string> OutgoingFixture::Commands() const {
+  std::vector<std::string> lines;
+  std::istringstream in(ReadFile(trace_));
+  std::string line;
+  std::string program = std::string(GnuPGProgram(GetParam())) + " --gnupg";
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind(program, 0) == 0) lines.push_back(line);
+  }
+  return lines;
+}
+
+std::vector<std::string> OutgoingFixture::CryptoCommands() const {
+  std::vector<std::string> out;
+  for (const std::string& c : Commands())
+    if (c.find("--sign ") != std::string::npos || c.find("--clearsign ") != std::string::npos)
+      out.push_back(c);
+  return out;
+}
+
+std::string OutgoingFixture::BobOpens(const std::string& file, std::string* plain) {
+  std::string out = file + ".opened";
+  std::string loopback = GetParam() == GnuPG::k2 ? "--pinentry-mode loopback " : "";
+  std::string status;
+  Gpg(GetParam(), bob_,
+      "--batch --yes --status-fd 1 " + loopback + "--passphrase " + Bob().passphrase +
+          " --output '" + out + "' --decrypt '" + file + "'",
+      &status);
+  if (plain) *plain = ReadFile(out);
+  fs::remove(out);
+  return status;
+}
+
+std::string OutgoingFixture::Ref(const std::string& email) const {
+  std::string fpr = Fingerprint(GetParam(), alice_, email);
+  return GetParam() == GnuPG::k1 && fpr.size() == 40 ? fpr.substr(24) : fpr;
+}
+
+std::vector<std::string> OutgoingFixture::LeftoverTempFiles() {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(PrivateDir())) {
+    std::string name = entry.path().filename().string();
+    if (name.rfind("veilpost", 0) == 0) names.push_back(name);
+  }
+  return names;
+}
+
+}  // namespace vptest

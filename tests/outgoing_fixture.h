@@ -1,0 +1,47 @@
+// Test fixture for sending mail: Alice's and Bob's key rings of one GnuPG version, a directory
+// with people and a group, a scripted user interface, and checks on what was left behind.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "support/keyrings.h"
+#include "ui_fixture.h"
+
+namespace vptest {
+
+class OutgoingFixture : public UiFixture, public testing::WithParamInterface<GnuPG> {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Calls DoEncrypt as the script does; `attachments` separated by ",".
+  int Send(const std::string& recipients, const std::string& body,
+           const std::string& attachments = "");
+
+  // The files the script picks up.
+  static std::string TempFile(const std::string& name);
+  std::string MailBody() const { return TempFile("mailbody.pgp"); }
+
+  // The GnuPG command lines of the test so far, from the trace.
+  std::vector<std::string> Commands() const;
+  // The command lines that encrypted or signed (not listings or exports).
+  std::vector<std::string> CryptoCommands() const;
+
+  // Bob decrypts (or verifies) `file` with GnuPG directly; returns the status output and puts
+  // the plaintext into *plain.
+  std::string BobOpens(const std::string& file, std::string* plain);
+  // How a key on Alice's ring is named on command lines: its fingerprint where the listing gives
+  // one (GnuPG 2), else its 16-digit key id (GnuPG 1.4 lists no fingerprints).
+  std::string Ref(const std::string& email) const;
+
+  // Names of plaintext temporary files ("veilpost*") left in the temporary folder.
+  static std::vector<std::string> LeftoverTempFiles();
+
+  std::string alice_, bob_, trace_;
+  void* notesWindow_ = nullptr;
+};
+
+// Counts non-overlapping occurrences of `needle` in `text`.
+size_t Count(const std::string& text, const std::string& needle);
+
+}  // namespace vptest
