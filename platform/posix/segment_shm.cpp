@@ -31,8 +31,18 @@ namespace {
 std::mutex g_mutex;
 std::atomic<SharedSettings*> g_view{nullptr};
 int g_holder = -1;
-std::string g_name;  // the object attached and its lock files' common path, kept for the detach
-std::string g_base;
+// A text that is ready before any code runs and never destroyed: a library's unload code runs
+// after its static destructors at exit, and its load code may run before dynamic initialisers.
+union LastingText {
+  std::string text;
+  constexpr LastingText() : text() {}
+  ~LastingText() {}
+};
+// The object attached and its lock files' common path, kept for the detach.
+constinit LastingText g_name_store;
+constinit LastingText g_base_store;
+std::string& g_name = g_name_store.text;
+std::string& g_base = g_base_store.text;
 
 // "/name" from VEILPOST_SEGMENT (a missing leading slash is added), else "/veilpost-<uid>".
 // "" when the name cannot be a shm object name.
