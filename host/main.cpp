@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
   vphost::AddStatusCommand(app);
   vphost::AddNotesCommands(app);
   vphost::AddResolveCommand(app);
+  vphost::AddDemoCommand(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -1,0 +1,455 @@
+// veilpost demo: two people, a directory, and one signed and encrypted memo with an attachment
+// sent by Alice through DoEncrypt and opened by Bob through DoDecryptBody, in a throwaway folder.
+//
+// Each person is a process of their own (their own key ring, settings file, shared segment and
+// temporary folder), started as `veilpost call`, so the library is loaded exactly as the mail
+// client loads it. The folder is removed at the end, whatever happened.
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/select.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "host/commands.h"
+#include "notesemu/directory_tools.h"
+
+namespace fs = std::filesystem;
+
+namespace vphost {
+namespace {
+
+struct DemoOptions {
+  bool interactive = false;
+  std::string gpg;
+};
+
+struct Person {
+  const char* name;
+  const char* email;
+  const char* notesName;  // canonical, as the directory holds it
+  const char* userName;   // abbreviated, as the client's script hands it over
+  const char* passphrase;
+  std::string home;  // the person's folder: gnupg/, tmp/, registry.reg
+};
+
+using Env = std::map<std::string, std::string>;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void WriteAll(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// The text field `key` of one transcript line (a flat JSON object); "" when it has none. Only the
+// escapes the transcript writes are undone.
+std::string Field(const std::string& line, const std::string& key) {
+  std::string marker = "\"" + key + "\":\"";
+  size_t at = line.find(marker);
+  if (at == std::string::npos) return "";
+  std::string out;
+  for (size_t i = at + marker.size(); i < line.size() && line[i] != '"'; ++i) {
+    if (line[i] != '\\' || i + 1 >= line.size()) {
+      out += line[i];
+      continue;
+    }
+    char c = line[++i];
+    if (c == 'n') {
+      out += ' ';
+    } else if (c == 'u' && i + 4 < line.size()) {
+      out += static_cast<char>(std::stoi(line.substr(i + 1, 4), nullptr, 16));
+      i += 4;
+    } else if (c == 'r' || c == 't') {
+      out += ' ';
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// Runs argv with extra environment; returns the exit status (-1 when it did not run) and its
+// standard output. Standard error goes to *err when given, else it is dropped. Standard input
+// and the controlling terminal are inherited, so the terminal front end can ask there.
+int Run(const std::vector<std::string>& argv, const Env& env, std::string* out,
+        std::string* err = nullptr) {
+  int outPipe[2], errPipe[2];
+  if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return -1;
+  pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    for (const auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
+    dup2(outPipe[1], 1);
+    dup2(errPipe[1], 2);
+    close(outPipe[0]);
+    close(errPipe[0]);
+    close(outPipe[1]);
+    close(errPipe[1]);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  close(outPipe[1]);
+  close(errPipe[1]);
+  std::string o, e;
+  // Both pipes are drained together so neither can fill up and stall the child.
+  fd_set fds;
+  bool outOpen = true, errOpen = true;
+  while (outOpen || errOpen) {
+    FD_ZERO(&fds);
+    if (outOpen) FD_SET(outPipe[0], &fds);
+    if (errOpen) FD_SET(errPipe[0], &fds);
+    if (select(std::max(outPipe[0], errPipe[0]) + 1, &fds, nullptr, nullptr, nullptr) < 0) break;
+    char buf[4096];
+    for (auto [fd, open, text] :
+         {std::tuple{outPipe[0], &outOpen, &o}, std::tuple{errPipe[0], &errOpen, &e}}) {
+      if (*open && FD_ISSET(fd, &fds)) {
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n <= 0)
+          *open = false;
+        else
+          text->append(buf, static_cast<size_t>(n));
+      }
+    }
+  }
+  close(outPipe[0]);
+  close(errPipe[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (out) *out = o;
+  if (err) *err = e;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class Demo {
+ public:
+  explicit Demo(const DemoOptions& o) : options_(o) {}
+  ~Demo() { Clean(); }
+
+  int Main();
+
+ private:
+  bool Step(const char* text) {
+    printf("\n== %d. %s\n", ++step_, text);
+    fflush(stdout);
+    return true;
+  }
+  bool Fail(const std::string& why) {
+    printf("   FAILED: %s\n", why.c_str());
+    return false;
+  }
+  void Say(const std::string& text) { printf("   %s\n", text.c_str()); }
+  void Indented(const std::string& text, size_t maxLines = 40);
+
+  bool Setup();
+  bool MakeKeys();
+  bool MakeDirectory();
+  bool AliceSends();
+  bool BobOpens();
+  bool BobOpensWithGnuPG();
+  bool BobReadsTheAttachment();
+  void ShowTranscript(const std::string& who, const std::string& path);
+
+  int Gpg(const Person& p, const std::string& args, std::string* out = nullptr);
+  Env LibraryEnv(const Person& p, const std::string& who);
+  void Clean();
+
+  DemoOptions options_;
+  std::string work_;
+  std::string self_;
+  bool gpg2_ = false;
+  Person alice_{"Alice Example",      "alice@example.com", "CN=Alice Example/O=Demo",
+                "Alice Example/Demo", "alice-demo",        ""};
+  Person bob_{"Bob Example",      "bob@example.com", "CN=Bob Example/O=Demo",
+              "Bob Example/Demo", "bob-demo",        ""};
+  std::string memo_ =
+      "Hello Bob,\n\nthe project plan is attached. Please keep it to the team.\n\nAlice\n";
+  std::string plan_ = "Project plan\n1. Build it.\n2. Test it for real.\n3. Ship it.\n";
+  std::string armoured_;  // what Alice's script put into the mail
+  int step_ = 0;
+};
+
+void Demo::Indented(const std::string& text, size_t maxLines) {
+  std::istringstream in(text);
+  std::string line;
+  size_t n = 0;
+  while (std::getline(in, line)) {
+    if (++n > maxLines) {
+      printf("   | ...\n");
+      break;
+    }
+    printf("   | %s\n", line.c_str());
+  }
+}
+
+int Demo::Gpg(const Person& p, const std::string& args, std::string* out) {
+  std::vector<std::string> argv{options_.gpg, "--homedir", p.home + "/gnupg", "--batch"};
+  std::istringstream words(args);
+  for (std::string w; words >> w;) argv.push_back(w);
+  std::string err;
+  int rc = Run(argv, {}, out, &err);
+  if (rc != 0) Say("GnuPG said: " + err);
+  return rc;
+}
+
+// Everything that makes a person's process their own, and how the dialogs are answered.
+Env Demo::LibraryEnv(const Person& p, const std::string& who) {
+  Env env{{"GNUPGHOME", p.home + "/gnupg"},
+          {"VEILPOST_REGISTRY", p.home + "/registry.reg"},
+          {"VEILPOST_SEGMENT", "/veilpost-" + fs::path(work_).filename().string() + "-" + who},
+          {"VEILPOST_NOTES_DATA", work_ + "/notes"},
+          {"TMPDIR", p.home + "/tmp"},
+          {"TMP", p.home + "/tmp"},
+          {"VEILPOST_UI_LOG", work_ + "/transcript-" + who + ".jsonl"}};
+  env["VEILPOST_UI"] = options_.interactive ? "terminal" : "script:" + work_ + "/answers-" + who;
+  return env;
+}
+
+bool Demo::Setup() {
+  char* tmp = getenv("TMPDIR");
+  std::string base = tmp && *tmp ? tmp : "/tmp";
+  std::string pattern = base + "/vp-demo-XXXXXX";
+  if (!mkdtemp(pattern.data())) return Fail("cannot make a folder in " + base);
+  work_ = pattern;
+  self_ = fs::canonical("/proc/self/exe").string();
+  if (options_.gpg.empty())
+    options_.gpg = fs::exists("/usr/bin/gpg") ? "/usr/bin/gpg" : "/usr/bin/gpg1";
+  std::string version;
+  if (Run({options_.gpg, "--version"}, {}, &version) != 0)
+    return Fail("cannot run " + options_.gpg);
+  version = version.substr(0, version.find('\n'));
+  gpg2_ = version.find(" 1.") == std::string::npos;
+
+  for (Person* p : {&alice_, &bob_}) {
+    p->home = work_ + "/" + (p == &alice_ ? "alice" : "bob");
+    fs::create_directories(p->home + "/gnupg");
+    fs::create_directories(p->home + "/tmp");
+    fs::permissions(p->home + "/gnupg", fs::perms::owner_all);
+    // Each person's settings: the GnuPG program, the passphrase typed into the dialog.
+    WriteAll(p->home + "/registry.reg",
+             "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Brinmoor\\Veilpost Ver 1.0]\r\n"
+             "\"GpgProgramPath\"=\"" +
+                 options_.gpg + "\"\r\n\"UseAgent\"=dword:00000000\r\n");
+  }
+  Say("Working folder " + work_ + " (removed at the end)");
+  Say("GnuPG: " + options_.gpg + " - " + version);
+  return true;
+}
+
+bool Demo::MakeKeys() {
+  Step("Alice and Bob make their keys with GnuPG");
+  for (Person* p : {&alice_, &bob_}) {
+    std::string params =
+        gpg2_ ? "Key-Type: EDDSA\nKey-Curve: ed25519\nSubkey-Type: ECDH\nSubkey-Curve: cv25519\n"
+              : "Key-Type: DSA\nKey-Length: 1024\nSubkey-Type: ELG-E\nSubkey-Length: 1024\n";
+    params += std::string("Name-Real: ") + p->name + "\nName-Email: " + p->email +
+              "\nExpire-Date: 0\nPassphrase: " + p->passphrase + "\n%commit\n";
+    WriteAll(p->home + "/keyparams", params);
+    std::string loopback = gpg2_ ? "--pinentry-mode loopback " : "";
+    if (Gpg(*p, loopback + "--gen-key " + p->home + "/keyparams") != 0)
+      return Fail(std::string("no key for ") + p->name);
+    fs::remove(p->home + "/keyparams");
+    Say(std::string(p->name) + " <" + p->email + ">, passphrase \"" + p->passphrase + "\"");
+  }
+  // They swap public keys, as people do before they write to each other.
+  for (auto [from, to] : {std::pair{&alice_, &bob_}, std::pair{&bob_, &alice_}}) {
+    std::string file = work_ + "/exchange.asc";
+    if (Gpg(*from, "--armor --yes --output " + file + " --export " + from->email) != 0 ||
+        Gpg(*to, "--import " + file) != 0)
+      return Fail("the public keys could not be exchanged");
+    fs::remove(file);
+  }
+  Say("They have swapped public keys.");
+  return true;
+}
+
+bool Demo::MakeDirectory() {
+  Step("The Notes directory: two people and a group");
+  std::string dir = work_ + "/notes";
+  fs::create_directories(dir);
+  std::string error = notesemu::CreateDirectoryDatabase(dir + "/names.nsf");
+  if (error.empty())
+    error = notesemu::AddDirectoryEntries(
+        dir + "/names.nsf",
+        {{alice_.notesName, "alice", alice_.email}, {bob_.notesName, "bob", bob_.email}},
+        {{"Project Team", {bob_.notesName, alice_.notesName}, true}});
+  if (!error.empty()) return Fail(error);
+  Say("names.nsf: Alice Example/Demo, Bob Example/Demo, group \"Project Team\" (both of them)");
+  return true;
+}
+
+bool Demo::AliceSends() {
+  Step("Alice sends a memo to \"Bob Example;Project Team\" with plan.txt attached (DoEncrypt)");
+  std::string attachment = alice_.home + "/tmp/plan.txt";  // detached by her script
+  WriteAll(attachment, plan_);
+  WriteAll(work_ + "/memo.txt", memo_);
+  WriteAll(work_ + "/answers-alice",
+           "dialog 101 click 1000; check 1011; check 1010; click 1\n"
+           "dialog 103 type 1005 " +
+               std::string(alice_.passphrase) + "; click 1\n");
+  Indented(memo_);
+  if (options_.interactive)
+    Say("Answer the dialogs on this terminal: keep \"Encrypt message\" and \"Encrypt file "
+        "attachments\" ticked; Alice's passphrase is \"" +
+        std::string(alice_.passphrase) + "\".");
+  fflush(stdout);
+  std::string out, err;
+  int rc = Run({self_, "call", "DoEncrypt", "", alice_.userName, "Bob Example;Project Team",
+                "@" + work_ + "/memo.txt", attachment},
+               LibraryEnv(alice_, "alice"), &out, &err);
+  ShowTranscript("Alice", work_ + "/transcript-alice.jsonl");
+  if (rc != 0) return Fail("veilpost call failed: " + err);
+  std::string code = out.substr(0, out.find('\n'));
+  Say("DoEncrypt returned " + code + " (16: encrypted attachments, no public key attached)");
+  // By hand the user may choose other options; the memo must still have gone out.
+  if (code != "16" && (!options_.interactive || code.empty() || code[0] == '-'))
+    return Fail("the memo was not sent as expected");
+  armoured_ = ReadAll(alice_.home + "/tmp/mailbody.pgp");
+  Say("mailbody.pgp, the memo's new body:");
+  Indented(armoured_, 6);
+  if (!fs::exists(attachment + ".pgp")) return Fail("plan.txt was not encrypted");
+  Say(std::string("plan.txt ") + (fs::exists(attachment) ? "is still there!" : "was wiped") +
+      "; plan.txt.pgp holds " + std::to_string(fs::file_size(attachment + ".pgp")) +
+      " bytes of OpenPGP data");
+  if (fs::exists(attachment)) return Fail("the plain attachment was not wiped");
+  // The mail travels: Bob's script detaches the attachment into his temporary folder.
+  fs::copy_file(attachment + ".pgp", bob_.home + "/tmp/plan.txt.pgp");
+  fs::remove(alice_.home + "/tmp/mailbody.pgp");
+  return true;
+}
+
+bool Demo::BobOpens() {
+  Step("Bob opens the memo (DoDecryptBody)");
+  WriteAll(work_ + "/received.txt", armoured_);
+  WriteAll(work_ + "/answers-bob",
+           "dialog 104 type 1005 " + std::string(bob_.passphrase) + "; click 1\n");
+  if (options_.interactive) Say("Bob's passphrase is \"" + std::string(bob_.passphrase) + "\".");
+  fflush(stdout);
+  std::string out, err;
+  int rc = Run({self_, "call", "DoDecryptBody", bob_.userName, "@" + work_ + "/received.txt",
+                "plan.txt.pgp"},
+               LibraryEnv(bob_, "bob"), &out, &err);
+  ShowTranscript("Bob", work_ + "/transcript-bob.jsonl");
+  if (rc != 0 && err.find("does not export DoDecryptBody") != std::string::npos)
+    return BobOpensWithGnuPG();
+  if (rc != 0) return Fail("veilpost call failed: " + err);
+  std::string code = out.substr(0, out.find('\n'));
+  Say("DoDecryptBody returned " + code);
+  std::string shown = ReadAll(bob_.home + "/tmp/mailbody.pgp");
+  fs::remove(bob_.home + "/tmp/mailbody.pgp");
+  Say("What Bob's memo now shows:");
+  Indented(shown);
+  if (code != "0" || shown.rfind(memo_, 0) != 0) return Fail("Bob did not get Alice's memo back");
+  return true;
+}
+
+// For a library built without the opening side: GnuPG itself shows what Bob received.
+bool Demo::BobOpensWithGnuPG() {
+  Say("This library cannot open mail yet; Bob's GnuPG opens it directly instead.");
+  std::string loopback = gpg2_ ? "--pinentry-mode loopback " : "";
+  std::string status;
+  std::string plain = bob_.home + "/tmp/memo.txt";
+  if (Gpg(bob_,
+          loopback + "--status-fd 1 --passphrase " + bob_.passphrase + " --yes --output " + plain +
+              " --decrypt " + work_ + "/received.txt",
+          &status) != 0)
+    return Fail("GnuPG could not open the memo");
+  std::string text = ReadAll(plain);
+  fs::remove(plain);
+  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  Indented(text);
+  bool byAlice = status.find("[GNUPG:] GOODSIG") != std::string::npos &&
+                 status.find(alice_.name) != std::string::npos;
+  Say(byAlice ? "Signed by Alice Example (good signature)." : "NOT signed by Alice!");
+  return text == memo_ && byAlice;
+}
+
+bool Demo::BobReadsTheAttachment() {
+  Step("Bob decrypts plan.txt.pgp with his key");
+  std::string plain = bob_.home + "/tmp/plan.txt";
+  std::string loopback = gpg2_ ? "--pinentry-mode loopback " : "";
+  std::string status;
+  if (Gpg(bob_,
+          loopback + "--status-fd 1 --passphrase " + bob_.passphrase + " --yes --output " + plain +
+              " --decrypt " + bob_.home + "/tmp/plan.txt.pgp",
+          &status) != 0)
+    return Fail("GnuPG could not decrypt the attachment");
+  bool same = ReadAll(plain) == plan_;
+  bool byAlice = status.find("[GNUPG:] GOODSIG") != std::string::npos &&
+                 status.find(alice_.name) != std::string::npos;
+  Indented(ReadAll(plain));
+  fs::remove(plain);
+  Say(std::string(same ? "The same bytes Alice attached" : "NOT the bytes Alice attached") +
+      (byAlice ? ", with a good signature by Alice." : ", without Alice's signature!"));
+  return same && byAlice;
+}
+
+// The dialogs and boxes each person met, from the interface's transcript.
+void Demo::ShowTranscript(const std::string& who, const std::string& path) {
+  std::istringstream in(ReadAll(path));
+  std::string line;
+  Say(who + "'s screen:");
+  while (std::getline(in, line)) {
+    std::string kind = Field(line, "event");
+    if (kind == "dialog-open")
+      printf("     [dialog] %s\n", Field(line, "title").c_str());
+    else if (kind == "message")
+      printf("     [%s] %s\n", Field(line, "caption").c_str(), Field(line, "text").c_str());
+  }
+}
+
+void Demo::Clean() {
+  if (work_.empty()) return;
+  // GnuPG 2 leaves an agent per key ring; nothing of the demo may outlive it.
+  if (gpg2_)
+    for (const Person* p : {&alice_, &bob_})
+      Run({"/usr/bin/gpgconf", "--homedir", p->home + "/gnupg", "--kill", "gpg-agent"}, {},
+          nullptr);
+  std::error_code ec;
+  fs::remove_all(work_, ec);
+  work_.clear();
+}
+
+int Demo::Main() {
+  printf("Veilpost demo: Alice sends Bob a signed and encrypted memo through the hook library.\n");
+  bool ok = Setup() && MakeKeys() && MakeDirectory() && AliceSends() && BobOpens() &&
+            BobReadsTheAttachment();
+  Clean();
+  printf("\n%s\n", ok ? "Result: Bob read Alice's memo and attachment, signed by Alice."
+                      : "Result: the demo FAILED (see above).");
+  return ok ? 0 : 1;
+}
+
+}  // namespace
+
+void AddDemoCommand(CLI::App& app) {
+  static DemoOptions o;
+  CLI::App* cmd = app.add_subcommand(
+      "demo", "Alice sends Bob an encrypted, signed memo with an attachment; Bob opens it");
+  cmd->add_flag("--interactive", o.interactive, "answer the dialogs yourself on this terminal");
+  cmd->add_option("--gpg", o.gpg, "the GnuPG program (default /usr/bin/gpg, else /usr/bin/gpg1)");
+  cmd->callback([] {
+    signal(SIGPIPE, SIG_IGN);
+    int rc = Demo(o).Main();
+    fflush(stdout);
+    std::exit(rc);
+  });
+}
+
+}  // namespace vphost
