@@ -38,7 +38,65 @@ bool AnyLine(const char* text, Fn fn) {
   return false;
 }
 
+// "ERRSIG <keyid> <pkalgo> <hashalgo> <class> <time> <rc> ...": rc 9 means no public key.
+constexpr int kErrsigCodeField = 6;
+constexpr const char* kNoPublicKeyCode = "9";
+
+bool IsNoPublicKeyErrsig(const char* line) {
+  if (!LineHasStatus(line, "ERRSIG")) return false;
+  const char* p = line + strlen(kStatusPrefix);
+  for (int field = 0; field < kErrsigCodeField && p; ++field) {
+    p = strchr(p, ' ');
+    if (p) ++p;
+  }
+  if (!p) return false;
+  size_t n = strcspn(p, " \r\n");
+  return n == strlen(kNoPublicKeyCode) && strncmp(p, kNoPublicKeyCode, n) == 0;
+}
+
+bool IsStatus(const char* line, const char* keyword) {
+  return LineHasStatus(line, keyword);
+}
+
+// The decrypt-run rules in the order they are tested; the first that matches decides.
+struct DecryptRule {
+  DecryptLine outcome;
+  const char* status;         // status keyword, or null
+  const char* logPrefix;      // log line prefix, or null
+  bool (*test)(const char*);  // extra test, or null
+};
+
+const DecryptRule kDecryptRules[] = {
+    {DecryptLine::kWrongPassphrase, nullptr, nullptr, IsWrongPassphraseLine},
+    {DecryptLine::kGoodSignature, "GOODSIG", nullptr, nullptr},
+    {DecryptLine::kUnknownSigner, nullptr, "gpg: Can't check signature: public key not found",
+     nullptr},
+    {DecryptLine::kUnknownSigner, "NO_PUBKEY", nullptr, nullptr},
+    {DecryptLine::kUnknownSigner, nullptr, nullptr, IsNoPublicKeyErrsig},
+    {DecryptLine::kNoData, "NODATA", nullptr, nullptr},
+    {DecryptLine::kDecryptionDone, "DECRYPTION_OKAY", nullptr, nullptr},
+    {DecryptLine::kDecryptionDone, "END_DECRYPTION", nullptr, nullptr},
+};
+
 }  // namespace
+
+DecryptLine ClassifyDecryptLine(const char* line) {
+  if (!line) return DecryptLine::kOther;
+  for (const DecryptRule& rule : kDecryptRules) {
+    bool match = (rule.status && IsStatus(line, rule.status)) ||
+                 (rule.logPrefix && StartsWith(line, rule.logPrefix)) ||
+                 (rule.test && rule.test(line));
+    if (match) return rule.outcome;
+  }
+  return DecryptLine::kOther;
+}
+
+const char* GoodSignatureSigner(const char* line) {
+  constexpr size_t kKeyIdStart = 17;  // "[GNUPG:] GOODSIG " is 17 characters
+  if (!line || strlen(line) < kKeyIdStart) return "";
+  const char* blank = strchr(line + kKeyIdStart, ' ');
+  return blank ? blank + 1 : "";
+}
 
 bool IsWrongPassphraseLine(const char* line) {
   if (StartsWith(line, "[GNUPG:] BAD_PASSPHRASE")) return true;

@@ -20,3 +20,25 @@ bool RunReportsWrongPassphrase(const char* result);
 bool HasStatus(const char* result, const char* keyword);
 
 }  // namespace vp
+
+namespace vp {
+
+// What one line of a decrypt or verify run tells, tested in this order: a rejected passphrase,
+// a good signature, a signature by a key not on the key ring, no OpenPGP data, the end of
+// decryption. Unknown signers are recognised from the ERRSIG (no public key) and NO_PUBKEY
+// status lines, which are never translated, and from GnuPG 1.4's English log line as well.
+enum class DecryptLine {
+  kOther,
+  kWrongPassphrase,
+  kGoodSignature,
+  kUnknownSigner,
+  kNoData,
+  kDecryptionDone,
+};
+DecryptLine ClassifyDecryptLine(const char* line);
+
+// The signer text of a good-signature line: what follows the first blank at or after the line's
+// 18th character (the blank after the key id); "" when there is none.
+const char* GoodSignatureSigner(const char* line);
+
+}  // namespace vp

@@ -1,0 +1,155 @@
+// The hand-over file between the library and the mail script: decrypted and quoted bodies.
+#include "hooklib/incoming/body_handover.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "hooklib/core/messages.h"
+#include "hooklib/core/settings.h"
+#include "hooklib/core/startup.h"
+#include "hooklib/core/temp_files.h"
+#include "hooklib/core/text.h"
+#include "hooklib/incoming/decrypt_verify.h"
+#include "platform/files.h"
+
+namespace vp {
+namespace {
+
+const char* const kArmourHeaders[] = {
+    "-----BEGIN PGP MESSAGE-----\r",
+    "-----BEGIN PGP SIGNED MESSAGE-----\r",
+    "-----BEGIN PGP SIGNATURE-----\r",
+};
+const char* const kEncryptedExtensions[] = {".pgp", ".gpg", ".asc"};
+
+char g_sender_name[256];
+char g_handover_path[256];
+
+// Enables the Notes window again however the export ends.
+struct NotesWindowDisabled {
+  NotesWindowDisabled() { EnableNotesWindow(false); }
+  ~NotesWindowDisabled() { EnableNotesWindow(true); }
+};
+
+// Keeps LF and the printable ASCII range; everything else goes, closing up the text.
+void CleanBody(char* body) {
+  char* out = body;
+  for (const char* in = body; *in; ++in) {
+    unsigned char c = static_cast<unsigned char>(*in);
+    if (c == '\n' || (c >= 0x20 && c < 0x80)) *out++ = static_cast<char>(c);
+  }
+  *out = '\0';
+}
+
+// Ends `name` before an encrypted extension (compared over its last four characters, any case).
+void StripEncryptedExtension(std::string& name) {
+  if (name.size() < 4) return;
+  std::string tail = name.substr(name.size() - 4);
+  for (char& c : tail) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  for (const char* ext : kEncryptedExtensions) {
+    if (tail == ext) {
+      name.resize(name.size() - 4);
+      return;
+    }
+  }
+}
+
+FILE* CreateHandOverFile() {
+  FILE* f = fopen(HandOverPath(), "wb");
+  if (!f) ShowError("Unable to open %s for writing.", HandOverPath());
+  return f;
+}
+
+void WriteAttachmentLines(FILE* f, const char* attachments) {
+  size_t size = strlen(attachments) + 1;
+  char* copy = static_cast<char*>(malloc(size));
+  if (!copy) {
+    ShowError(
+        "Insufficient memory for allocating string buffer of size %d.\nFile attachment details "
+        "will not be included in decrypted email.",
+        static_cast<int>(size - 1));
+    return;
+  }
+  memcpy(copy, attachments, size);
+  char* cursor = nullptr;
+  for (char* entry = NextToken(copy, ",", &cursor); entry; entry = NextToken(copy, ",", &cursor)) {
+    std::string name = GetFileNamePart(entry);
+    StripEncryptedExtension(name);
+    fprintf(f, "[Attachment: %s]\n", name.c_str());
+  }
+  free(copy);
+}
+
+}  // namespace
+
+const char* HandOverPath() {
+  snprintf(g_handover_path, sizeof g_handover_path, "%s%c%s", GetTempDir(), kPathSeparator,
+           "mailbody.pgp");
+  return g_handover_path;
+}
+
+const char* SenderName() {
+  return g_sender_name;
+}
+
+int IsPgpMailImpl(const char* body) {
+  if (!body) return 0;
+  std::string copy(body);
+  char* cursor = nullptr;
+  for (char* line = NextToken(copy.data(), "\n", &cursor); line;
+       line = NextToken(copy.data(), "\n", &cursor)) {
+    for (const char* header : kArmourHeaders) {
+      if (strcmp(line, header) == 0) return 1;
+    }
+  }
+  return 0;
+}
+
+int DoDecryptBodyImpl(const char* name, char* body, const char* attachments) {
+  if (!CheckInitialised()) return -1;
+  NotesWindowDisabled disabled;
+  CopyText(g_sender_name, name ? name : "");
+  if (!body) return -1;
+  CleanBody(body);
+
+  char* text = nullptr;
+  size_t length = 0;
+  int rc = DecryptMessage(body, &text, &length);
+  if (rc != 0) {
+    free(text);
+    return -1;
+  }
+  WipeFile(HandOverPath());
+  if (!text) return 0;
+
+  FILE* f = CreateHandOverFile();
+  if (!f) {
+    free(text);
+    return -1;
+  }
+  fwrite(text, 1, length, f);
+  const char* names = attachments ? attachments : "";
+  // An empty text has no last character: the attachment lines then start the file.
+  if (length > 0 && text[length - 1] != '\n' && names[0]) fputs("\n\n", f);
+  memset(text, 0, length);
+  free(text);
+  WriteAttachmentLines(f, names);
+  fclose(f);
+  return 0;
+}
+
+int DoQuoteBodyImpl(const char* text) {
+  NotesWindowDisabled disabled;
+  if (!text || !text[0]) return -1;
+  WipeFile(HandOverPath());
+  FILE* f = CreateHandOverFile();
+  if (!f) return -1;
+  fwrite(text, 1, strlen(text), f);
+  fclose(f);
+  return 0;
+}
+
+}  // namespace vp

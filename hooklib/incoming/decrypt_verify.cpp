@@ -1,0 +1,291 @@
+// Decryption and verification: the decrypt run, its verdicts, and the key offer that follows.
+#include "hooklib/incoming/decrypt_verify.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "hooklib/core/messages.h"
+#include "hooklib/core/settings.h"
+#include "hooklib/core/strings.h"
+#include "hooklib/core/text.h"
+#include "hooklib/core/trace.h"
+#include "hooklib/gnupg/key_listing.h"
+#include "hooklib/gnupg/passphrase.h"
+#include "hooklib/gnupg/runner.h"
+#include "hooklib/gnupg/status_lines.h"
+#include "hooklib/gnupg/string_list.h"
+#include "hooklib/gnupg/text_utils.h"
+#include "hooklib/incoming/key_detection.h"
+#include "hooklib/incoming/key_import.h"
+#include "hooklib/incoming/scratch_file.h"
+#include "platform/files.h"
+
+namespace vp {
+namespace {
+
+constexpr int kNotSigned = 147;
+constexpr int kNoEncryptedText = 150;
+constexpr int kFileNotSigned = 151;
+constexpr int kKindEmail = 152;
+constexpr int kKindFile = 153;
+constexpr int kNotEncryptedFile = 154;
+constexpr int kNoKeysInFile = 155;
+constexpr int kKeysInMessage = 156;
+constexpr int kKeysInFile = 157;
+constexpr int kUnknownSigner = 160;
+constexpr int kSignedBy = 161;
+constexpr int kFileUnknownSigner = 162;
+constexpr int kFileSignedBy = 163;
+constexpr int kNoDataInMessage = 177;
+// What the failed open of a file GnuPG never wrote reports: "file not found".
+constexpr int kFileNotFoundError = 2;
+
+// What one call has seen; lives for that call only.
+struct Verdict {
+  bool fileMode = false;
+  const char* kind = "";
+  const char* fileName = "";  // file mode: the input's file name part
+  bool signatureSeen = false;
+};
+
+enum class RunOutcome { kComplete, kWrongPassphrase, kNoData };
+
+// Empties the key lists however the call ends.
+struct KeyListsCleanup {
+  ~KeyListsCleanup() { FreeKeyLists(); }
+};
+
+void ShowGoodSignature(const Verdict& v, const char* signer) {
+  if (!Settings().bShowMailSignDialog) return;
+  if (v.fileMode) {
+    ShowInformation(MessageString(kFileSignedBy), v.kind, v.fileName, signer);
+  } else {
+    ShowInformation(MessageString(kSignedBy), v.kind, signer);
+  }
+}
+
+void ShowUnknownSigner(const Verdict& v) {
+  if (!Settings().bShowMailSignDialog) return;
+  if (v.fileMode) {
+    ShowInformation(MessageString(kFileUnknownSigner), v.kind, v.fileName);
+  } else {
+    ShowInformation(MessageString(kUnknownSigner), v.kind);
+  }
+}
+
+// Applies the line tests to a run result (left unchanged) and shows the signer messages.
+RunOutcome ScanDecryptRun(const char* result, Verdict& v) {
+  std::string text(result);
+  bool unknownShown = false;  // one signature yields up to three unknown-signer lines
+  char* cursor = nullptr;
+  for (char* line = NextToken(text.data(), "\r\n", &cursor); line;
+       line = NextToken(text.data(), "\r\n", &cursor)) {
+    switch (ClassifyDecryptLine(line)) {
+      case DecryptLine::kWrongPassphrase:
+        return RunOutcome::kWrongPassphrase;
+      case DecryptLine::kGoodSignature:
+        v.signatureSeen = true;
+        ShowGoodSignature(v, GoodSignatureSigner(line));
+        break;
+      case DecryptLine::kUnknownSigner:
+        v.signatureSeen = true;
+        if (!unknownShown) ShowUnknownSigner(v);
+        unknownShown = true;
+        break;
+      case DecryptLine::kNoData:
+        return RunOutcome::kNoData;
+      case DecryptLine::kDecryptionDone:
+        return RunOutcome::kComplete;
+      case DecryptLine::kOther:
+        break;
+    }
+  }
+  return RunOutcome::kComplete;
+}
+
+// The traced run result, or null after the runner's failure was shown.
+const char* RunDecrypt(const char* input, const char* output) {
+  char* result = RunGnuPG("--decrypt", input, output, Settings().passphrase);
+  WriteTrace("%s", result);
+  if (StartsWith(result, kRunFailurePrefix)) {
+    ShowError("%s", result + strlen(kRunFailurePrefix));
+    return nullptr;
+  }
+  return result;
+}
+
+bool WriteWholeFile(const char* path, const char* data, size_t size) {
+  FILE* f = fopen(path, "wb");
+  if (!f) return false;
+  bool ok = fwrite(data, 1, size, f) == size;
+  return fclose(f) == 0 && ok;
+}
+
+// Reads a whole file as text: CR LF arrives as LF. False when it cannot be opened.
+bool ReadTextFile(const char* path, std::string* text) {
+  FILE* f = fopen(path, "rb");
+  if (!f) return false;
+  char chunk[4096];
+  size_t n;
+  while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) text->append(chunk, n);
+  memset(chunk, 0, sizeof chunk);
+  fclose(f);
+  size_t out = 0;
+  for (size_t i = 0; i < text->size(); ++i) {
+    if ((*text)[i] == '\r' && i + 1 < text->size() && (*text)[i + 1] == '\n') continue;
+    (*text)[out++] = (*text)[i];
+  }
+  std::fill(text->begin() + out, text->end(), '\0');
+  text->resize(out);
+  return true;
+}
+
+bool FileOpens(const char* path) {
+  FILE* f = fopen(path, "rb");
+  if (!f) return false;
+  fclose(f);
+  return true;
+}
+
+void ShowNoTemporaryFile() {
+  ShowError("Unable to create a temporary file in %s.", TempFileDirectory().c_str());
+}
+
+bool PassphraseReady() {
+  GetPassphrase(kDecryptionPassphraseDialog);
+  return Settings().passphrase[0] != '\0';
+}
+
+// Hands the plaintext to the caller as a malloc'ed text; false when memory ran out.
+bool HandOver(std::string& plaintext, char** output, size_t* outputLength) {
+  char* buffer = static_cast<char*>(malloc(plaintext.size() + 1));
+  if (buffer) {
+    memcpy(buffer, plaintext.data(), plaintext.size());
+    buffer[plaintext.size()] = '\0';
+    *output = buffer;
+    *outputLength = plaintext.size();
+  }
+  std::fill(plaintext.begin(), plaintext.end(), '\0');
+  return buffer != nullptr;
+}
+
+}  // namespace
+
+int DecryptMessage(const char* text, char** output, size_t* outputLength) {
+  KeyListsCleanup lists;
+  *output = nullptr;
+  *outputLength = 0;
+  Verdict verdict;
+  verdict.kind = MessageString(kKindEmail);
+  if (!PassphraseReady()) return -1;
+
+  const size_t textLength = text ? strlen(text) : 0;
+  ScratchFile input;
+  ScratchFile output_file;
+  std::string runResult;
+  for (;;) {
+    WriteTraceData(text, textLength);
+    if (!input.Reserve() || !output_file.Reserve() ||
+        !WriteWholeFile(input.Path(), text ? text : "", textLength)) {
+      ShowNoTemporaryFile();
+      return -1;
+    }
+    const char* result = RunDecrypt(input.Path(), output_file.Path());
+    if (!result) return -1;
+    runResult = result;
+    RunOutcome outcome = ScanDecryptRun(runResult.c_str(), verdict);
+    if (outcome == RunOutcome::kWrongPassphrase) {
+      if (!AskAgainAfterWrongPassphrase(kDecryptionPassphraseDialog)) return -1;
+      continue;
+    }
+    if (outcome == RunOutcome::kNoData) {
+      *output = static_cast<char*>(calloc(1, 1));
+      ShowError("%s", MessageString(kNoDataInMessage));
+      return *output ? 0 : -1;
+    }
+    break;
+  }
+
+  // The output file was reserved before the run, so GnuPG wrote it only when it reports
+  // plaintext or left bytes in it; otherwise its explanation is in the run result.
+  std::string plaintext;
+  bool readable = ReadTextFile(output_file.Path(), &plaintext);
+  if (!readable || (plaintext.empty() && !HasStatus(runResult.c_str(), "PLAINTEXT"))) {
+    char caption[256];
+    snprintf(caption, sizeof caption, "Unable to open %s for checking file length (%d).",
+             output_file.Path(), kFileNotFoundError);
+    ShowErrorDetails(caption, runResult.c_str());
+    return -1;
+  }
+  if (!HandOver(plaintext, output, outputLength)) {
+    ShowError("Insufficient memory for the decrypted text.");
+    return -1;
+  }
+  if (int wiped = output_file.Wipe(); wiped != 0) {
+    ShowError("Unable to delete temp output file.");
+    return wiped;
+  }
+
+  if (DetectKeysInFile(input.Path()) != 0) return -1;
+  if (UserIdList().count > 0) ShowKeyImportDialog(MessageString(kKeysInMessage), input.Path());
+  std::string inputPath = input.Path();
+  if (int wiped = input.Wipe(); wiped != 0) {
+    ShowError("Unable to delete %s.", inputPath.c_str());
+    return wiped;
+  }
+
+  if (*outputLength == 0) {
+    ShowInformation(MessageString(kNoEncryptedText), verdict.kind);
+  } else if (!verdict.signatureSeen) {
+    ShowWarning(MessageString(kNotSigned), verdict.kind);
+  }
+  return 0;
+}
+
+int DecryptFile(const char* path, const char* outputPath) {
+  KeyListsCleanup lists;
+  Verdict verdict;
+  verdict.fileMode = true;
+  verdict.kind = MessageString(kKindFile);
+  verdict.fileName = GetFileNamePart(path ? path : "");
+  if (!path || !outputPath) return -1;
+  if (!PassphraseReady()) return -1;
+
+  for (;;) {
+    const char* result = RunDecrypt(path, outputPath);
+    if (!result) return -1;
+    RunOutcome outcome = ScanDecryptRun(result, verdict);
+    if (outcome == RunOutcome::kWrongPassphrase) {
+      if (!AskAgainAfterWrongPassphrase(kDecryptionPassphraseDialog)) return -1;
+      continue;
+    }
+    if (outcome == RunOutcome::kNoData) {
+      ShowError("Attachment does not contain valid PGP data.");
+      return -1;
+    }
+    break;
+  }
+  if (!verdict.signatureSeen) {
+    ShowWarning(MessageString(kFileNotSigned), verdict.kind, verdict.fileName);
+  }
+  if (FileOpens(outputPath)) return 0;
+  ShowWarning(MessageString(kNotEncryptedFile), verdict.fileName);
+  return -2;
+}
+
+int FindKeysInFile(const char* path) {
+  KeyListsCleanup lists;
+  if (!path) return -1;
+  if (!PassphraseReady()) return -1;
+  if (DetectKeysInFile(path) != 0) return -1;
+  if (UserIdList().count > 0) {
+    ShowKeyImportDialog(MessageString(kKeysInFile), path);
+    return 0;
+  }
+  ShowWarning(MessageString(kNoKeysInFile), GetFileNamePart(path));
+  return -1;
+}
+
+}  // namespace vp

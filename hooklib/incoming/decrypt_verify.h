@@ -1,0 +1,29 @@
+// Decryption and verification of incoming mail: messages, files, and keys carried in files.
+//
+// Every operation asks for the decryption passphrase first (none when one is cached), runs
+// GnuPG, reports the signer from the run's status lines (string 161/163 for a good signature,
+// 160/162 for an unknown signer, when bShowMailSignDialog is set), asks again after a wrong
+// passphrase, and ends with the key id and user id lists empty. The result is 0 when done,
+// -1 when cancelled or failed after the user was told why.
+#pragma once
+#include <cstddef>
+
+namespace vp {
+
+// Decrypts or verifies a message text. On 0, *output is a malloc'ed text (the caller frees it)
+// with CR LF read as LF, and *outputLength its length; a text without OpenPGP data gives an
+// empty text after string 177. Public keys found in the text are offered in the key import
+// dialog. The temporary copies of the text and of GnuPG's output are wiped on every path.
+// On a non-zero result *output may still hold a text the caller must free.
+int DecryptMessage(const char* text, char** output, size_t* outputLength);
+
+// Decrypts or verifies the file at `path` into `outputPath` (the caller's, not yet existing).
+// -1 with "Attachment does not contain valid PGP data." when GnuPG found none; -2 with string
+// 154 when GnuPG wrote no output file.
+int DecryptFile(const char* path, const char* outputPath);
+
+// Offers the public keys in the file at `path` in the key import dialog; -1 with string 155
+// when it holds none.
+int FindKeysInFile(const char* path);
+
+}  // namespace vp

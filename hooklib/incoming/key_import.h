@@ -1,0 +1,20 @@
+// The key import dialog and the import of the keys it lists.
+#pragma once
+
+namespace vp {
+
+constexpr int kImportKeysDialog = 106;
+
+// Shows dialog 106 modally over the key lines in the user id list, titled `caption`; its Import
+// buttons import every key that `source` (a file path) holds, and sign the listed keys. Both
+// texts are copied (at most 255 characters); a source path that does not fit is refused with an
+// error box, since a cut path would name another file.
+void ShowKeyImportDialog(const char* caption, const char* source);
+
+// Imports the keys of the current import source, then, when `sign` is 1, certifies each listed
+// key with the default key, naming it by the key id list entry at its index (a fingerprint).
+// Answer-yes is on for the signing runs only. Shows string 166 or 167 whenever GnuPG could be
+// started (GnuPG's own verdict goes to the trace log). 0, or -1 when GnuPG could not be started.
+int ImportListedKeys(int sign);
+
+}  // namespace vp

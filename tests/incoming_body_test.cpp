@@ -1,0 +1,130 @@
+// Memo bodies handed to and from the mail script: recognition, the hand-over file, quoting.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "hooklib/core/settings.h"
+#include "hooklib/core/startup.h"
+#include "hooklib/core/strings.h"
+#include "hooklib/incoming/body_handover.h"
+#include "incoming_fixture.h"
+#include "support/registry_file.h"
+
+namespace vptest {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+TEST(IncomingArmourHeaders, OnlyWholeLinesEndingInCarriageReturnCount) {
+  EXPECT_EQ(vp::IsPgpMailImpl("Hi\r\n-----BEGIN PGP SIGNED MESSAGE-----\r\nHash: SHA1\r\n"), 1);
+  EXPECT_EQ(vp::IsPgpMailImpl("-----BEGIN PGP MESSAGE-----\r\n"), 1);
+  EXPECT_EQ(vp::IsPgpMailImpl("text\r\n-----BEGIN PGP SIGNATURE-----\r"), 1);
+  EXPECT_EQ(vp::IsPgpMailImpl("Hi\n-----BEGIN PGP SIGNED MESSAGE-----\nHash: SHA1\n"), 0);
+  EXPECT_EQ(vp::IsPgpMailImpl("-----BEGIN PGP SIGNED MESSAGE----- \r\n"), 0);
+  EXPECT_EQ(vp::IsPgpMailImpl(" -----BEGIN PGP MESSAGE-----\r\n"), 0);
+  EXPECT_EQ(vp::IsPgpMailImpl("-----BEGIN PGP PUBLIC KEY BLOCK-----\r\n"), 0);
+  EXPECT_EQ(vp::IsPgpMailImpl("-----begin pgp message-----\r\n"), 0);
+  EXPECT_EQ(vp::IsPgpMailImpl(nullptr), 0);
+}
+
+class IncomingBody : public IncomingBothVersions {
+ protected:
+  void SetUp() override {
+    IncomingBothVersions::SetUp();
+    vp::InitOrlavexImpl("9.0.1", "1.5.5");
+    std::filesystem::remove(vp::HandOverPath());
+  }
+  void TearDown() override {
+    std::filesystem::remove(vp::HandOverPath());
+    IncomingBothVersions::TearDown();
+  }
+  int DecryptBody(std::string body, const std::string& attachments) {
+    body.push_back('\0');
+    return vp::DoDecryptBodyImpl("CN=Bob Example/O=Acme", body.data(), attachments.c_str());
+  }
+};
+
+TEST_P(IncomingBody, HandOverFileHoldsPlaintextThenAttachmentLines) {
+  const std::string attachments = "/tmp/in/a.doc.PGP,,b.txt,/x/c.Asc,/x/d.pgpx";
+  const std::string lines =
+      "[Attachment: a.doc]\n[Attachment: b.txt]\n[Attachment: c]\n[Attachment: d.pgpx]\n";
+  // Encrypted text without a final line feed: a blank line separates the attachment lines.
+  std::string encrypted = FromAlice("--recipient bob@example.com --sign --encrypt", "Noon.");
+  // Clear-signed, as the memo holds it: CR LF line ends, which are removed before verifying.
+  std::string clearSigned = FromAlice("--clearsign", "Line one\nLine two\n", false);
+  std::string crlf;
+  for (char c : clearSigned) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  UseScript(BobTypes());
+
+  ASSERT_EQ(DecryptBody(encrypted, attachments), 0);
+  EXPECT_EQ(ReadFile(vp::HandOverPath()), "Noon.\n\n" + lines);
+  ASSERT_EQ(DecryptBody(crlf, "b.txt"), 0);
+  EXPECT_EQ(ReadFile(vp::HandOverPath()), "Line one\nLine two\n[Attachment: b.txt]\n");
+  const std::string signedBox =
+      "Information: " + Format(161, "email", "Alice Example <alice@example.com>");
+  EXPECT_EQ(Boxes(), (Texts{signedBox, signedBox}));
+
+  // No OpenPGP data: string 177, result 0, and only the attachment lines.
+  ASSERT_EQ(DecryptBody("Just a note.\r\n", attachments), 0);
+  EXPECT_EQ(ReadFile(vp::HandOverPath()), lines);
+  EXPECT_EQ(Boxes().back(), "Error: " + std::string(vp::MessageString(177)));
+}
+
+TEST_P(IncomingBody, CancelledDecryptionLeavesTheOldHandOverFile) {
+  ASSERT_EQ(vp::DoQuoteBodyImpl("> quoted\r\n> text"), 0);
+  EXPECT_EQ(ReadFile(vp::HandOverPath()), "> quoted\r\n> text");
+  EXPECT_EQ(vp::DoQuoteBodyImpl(""), -1);
+  EXPECT_EQ(vp::DoQuoteBodyImpl(nullptr), -1);
+  EXPECT_EQ(ReadFile(vp::HandOverPath()), "> quoted\r\n> text");
+
+  UseScript("dialog 104 click 2\n");
+  EXPECT_EQ(DecryptBody("-----BEGIN PGP MESSAGE-----\r\n", "a.doc"), -1);
+  EXPECT_EQ(ReadFile(vp::HandOverPath()), "> quoted\r\n> text");
+  EXPECT_TRUE(Boxes().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(BothVersions, IncomingBody, testing::Values(GnuPG::k1, GnuPG::k2),
+                         VersionName);
+
+// Through the host, the way the script calls the library: the exports are found by name and
+// the Notes window is disabled while the body is decrypted.
+class IncomingHost : public IncomingFixture {
+ protected:
+  void SetUp() override {
+    IncomingFixture::SetUp();
+    StartWith(GnuPG::k1);
+  }
+  void TearDown() override {
+    std::filesystem::remove(vp::HandOverPath());
+    IncomingFixture::TearDown();
+  }
+};
+
+TEST_F(IncomingHost, DecryptBodyAndIsPgpMailThroughTheHost) {
+  WriteConfigKey({Str("GpgProgramPath", GnuPGProgram(GnuPG::k1))});
+  std::string encrypted = FromAlice("--recipient bob@example.com --sign --encrypt", "Noon.");
+  std::string crlf;
+  for (char c : encrypted) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  std::string body = dir_ + "/body.txt";
+  WriteFile(body, crlf);
+  UseScript(BobTypes());
+  std::string call = VeilpostBinary() + " call ";
+  std::string out;
+  ASSERT_EQ(RunCommand(call + "IsPgpMail @" + body + " 2>&1", &out), 0);
+  EXPECT_EQ(out, "1\n");
+  ASSERT_EQ(RunCommand(call + "DoDecryptBody Bob @" + body + " /tmp/in/a.doc.PGP,b.txt 2>&1", &out),
+            0);
+  EXPECT_EQ(out, "0\n");
+  EXPECT_EQ(ReadFile(vp::HandOverPath()), "Noon.\n\n[Attachment: a.doc]\n[Attachment: b.txt]\n");
+  std::vector<bool> enabled;
+  for (const auto& e : Events("window-enable")) enabled.push_back(e["enabled"]);
+  EXPECT_EQ(enabled, (std::vector<bool>{false, true}));
+
+  ASSERT_EQ(RunCommand(call + "DoQuoteBody '> quoted' 2>&1", &out), 0);
+  EXPECT_EQ(out, "0\n");
+  EXPECT_EQ(ReadFile(vp::HandOverPath()), "> quoted");
+}
+
+}  // namespace
+}  // namespace vptest

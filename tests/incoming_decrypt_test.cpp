@@ -1,0 +1,153 @@
+// Opening mail with real GnuPG 1.4 and 2.2: verdicts, wrong passphrases, missing keys, file
+// mode and early exits, each leaving no temporary plaintext behind.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "hooklib/core/settings.h"
+#include "hooklib/core/strings.h"
+#include "hooklib/incoming/decrypt_verify.h"
+#include "incoming_fixture.h"
+
+namespace vptest {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+constexpr const char* kMemo = "Meet at noon.\nBring the papers.\n";
+const std::string kAliceUid = "Alice Example <alice@example.com>";
+
+TEST_P(IncomingBothVersions, KnownSignerIsNamedAndSignatureSilencedByTheSetting) {
+  std::string encrypted = FromAlice("--recipient bob@example.com --sign --encrypt", kMemo);
+  std::string clearSigned = FromAlice("--clearsign", kMemo, false);
+  UseScript(BobTypes());
+  std::string out;
+  ASSERT_EQ(Decrypt(encrypted, &out), 0);
+  EXPECT_EQ(out, kMemo);
+  EXPECT_EQ(Boxes(), Texts{"Information: " + Format(161, "email", kAliceUid)});
+
+  // With the signer dialog switched off nothing is shown, and no "not signed" warning either.
+  vp::Settings().bShowMailSignDialog = 0;
+  ASSERT_EQ(Decrypt(clearSigned, &out), 0);
+  EXPECT_EQ(out, kMemo);
+  EXPECT_EQ(Boxes().size(), 1u);
+  EXPECT_EQ(Events("dialog-open").size(), 1u);  // the passphrase stayed cached
+}
+
+TEST_P(IncomingBothVersions, UnknownSignerOnceAndBadSignatureCountsAsUnsigned) {
+  std::string fromErin = Make(erin_, Erin().passphrase, "--clearsign", kMemo, false);
+  std::string tampered = FromAlice("--clearsign", kMemo, false);
+  tampered.replace(tampered.find("noon"), 4, "dawn");
+  UseScript(BobTypes());
+  std::string out;
+  ASSERT_EQ(Decrypt(fromErin, &out), 0);
+  EXPECT_EQ(out, kMemo);
+  // GnuPG reports an unknown signer in up to three lines; the user hears of it once.
+  EXPECT_EQ(Boxes(), Texts{"Information: " + Format(160, "email")});
+
+  ASSERT_EQ(Decrypt(tampered, &out), 0);
+  EXPECT_EQ(Boxes(),
+            (Texts{"Information: " + Format(160, "email"), "Warning: " + Format(147, "email")}));
+}
+
+TEST_P(IncomingBothVersions, MessageForAKeyWeLackShowsGnuPGsOwnText) {
+  std::string forCarol = FromAlice("--recipient carol@example.com --encrypt", kMemo);
+  UseScript(BobTypes());
+  std::string out;
+  EXPECT_EQ(Decrypt(forCarol, &out), -1);
+  ASSERT_EQ(Events("dialog-open").size(), 2u);
+  EXPECT_EQ(Events("dialog-open")[1]["id"], 115);
+  std::string caption, details;
+  for (const auto& e : Events("set-text")) {
+    if (e["id"] == 1021) caption = e["text"];
+    if (e["id"] == 1022) details = e["text"];
+  }
+  EXPECT_EQ(caption.rfind("Unable to open " + vp::TempFileDirectory() + "/veilpost", 0), 0u)
+      << caption;
+  EXPECT_NE(caption.find(" for checking file length (2)."), std::string::npos) << caption;
+  EXPECT_NE(details.find("[GNUPG:] NO_SECKEY"), std::string::npos) << details;
+  EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_P(IncomingBothVersions, WrongPassphraseAsksAgainUntilRightOrCancelled) {
+  std::string encrypted = FromAlice("--recipient bob@example.com --encrypt", kMemo);
+  const std::string wrong159 = "Error: " + std::string(vp::MessageString(159));
+  UseScript("dialog 104 type 1005 not-bobs; click 1\n" + BobTypes());
+  std::string out;
+  ASSERT_EQ(Decrypt(encrypted, &out), 0);
+  EXPECT_EQ(out, kMemo);
+  EXPECT_EQ(Boxes(), (Texts{wrong159, "Warning: " + Format(147, "email")}));
+  EXPECT_EQ(Events("dialog-open").size(), 2u);
+
+  vp::Settings().passphrase[0] = '\0';
+  UseScript("dialog 104 type 1005 not-bobs; click 1\ndialog 104 click 2\n");
+  EXPECT_EQ(Decrypt(encrypted, &out), -1);
+  EXPECT_EQ(Boxes(), (Texts{wrong159, "Warning: " + Format(147, "email"), wrong159}));
+  EXPECT_STREQ(vp::Settings().passphrase, "");
+}
+
+TEST_P(IncomingBothVersions, FileModeVerdicts) {
+  std::string encrypted = FromAlice("--recipient bob@example.com --sign --encrypt", kMemo, false);
+  std::string signedOnly = FromAlice("--sign", kMemo, false);
+  std::string key = ExportKey(erin_, "erin@example.org");
+  const std::vector<std::pair<std::string, std::string>> files = {{"report.doc.pgp", encrypted},
+                                                                  {"memo.txt.gpg", signedOnly},
+                                                                  {"notes.txt", kMemo},
+                                                                  {"erin.asc", key}};
+  for (const auto& [name, content] : files) WriteFile(dir_ + "/" + name, content);
+  UseScript(BobTypes());
+  auto decrypt = [&](const std::string& name) {
+    return vp::DecryptFile((dir_ + "/" + name).c_str(), (dir_ + "/" + name + ".out").c_str());
+  };
+
+  EXPECT_EQ(decrypt("report.doc.pgp"), 0);
+  EXPECT_EQ(ReadFile(dir_ + "/report.doc.pgp.out"), kMemo);
+  EXPECT_EQ(decrypt("memo.txt.gpg"), 0);
+  EXPECT_EQ(ReadFile(dir_ + "/memo.txt.gpg.out"), kMemo);
+  const Texts signedBoxes = {"Information: " + Format(163, "file", "report.doc.pgp", kAliceUid),
+                             "Information: " + Format(163, "file", "memo.txt.gpg", kAliceUid)};
+  EXPECT_EQ(Boxes(), signedBoxes);
+
+  // GnuPG finds no OpenPGP data in plain text at all.
+  EXPECT_EQ(decrypt("notes.txt"), -1);
+  // A key block is OpenPGP data but nothing to decrypt: GnuPG writes no output.
+  EXPECT_EQ(decrypt("erin.asc"), -2);
+  Texts expected = signedBoxes;
+  expected.push_back("Error: Attachment does not contain valid PGP data.");
+  expected.push_back("Warning: " + Format(151, "file", "erin.asc"));
+  expected.push_back("Warning: " + Format(154, "erin.asc"));
+  EXPECT_EQ(Boxes(), expected);
+  EXPECT_FALSE(PathExistsForTest(dir_ + "/erin.asc.out"));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothVersions, IncomingBothVersions, testing::Values(GnuPG::k1, GnuPG::k2),
+                         VersionName);
+
+// Exits before or at the first GnuPG run leave nothing behind either.
+class IncomingEarlyExits : public IncomingFixture {
+ protected:
+  void SetUp() override {
+    IncomingFixture::SetUp();
+    StartWith(GnuPG::k1);
+  }
+};
+
+TEST_F(IncomingEarlyExits, CancelledPassphraseAndMissingGnuPG) {
+  std::string out;
+  UseScript("dialog 104 click 2\n");
+  EXPECT_EQ(Decrypt("-----BEGIN PGP MESSAGE-----\n", &out), -1);
+  EXPECT_EQ(out, "<none>");
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_EQ(vp::FindKeysInFile((dir_ + "/none").c_str()), -1);
+  EXPECT_TRUE(Boxes().empty());
+
+  vp::CopyText(vp::Settings().szGpgApp, (dir_ + "/no-such-gpg").c_str());
+  UseScript(BobTypes());
+  EXPECT_EQ(Decrypt("-----BEGIN PGP MESSAGE-----\n", &out), -1);
+  EXPECT_EQ(Boxes(), Texts{"Error: Unable to launch gpg.exe. Please check the program path."});
+}
+
+}  // namespace
+}  // namespace vptest

@@ -1,0 +1,138 @@
+// Keys carried by mail: found without importing, imported and certified only on request.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "hooklib/core/settings.h"
+#include "hooklib/core/strings.h"
+#include "hooklib/gnupg/key_listing.h"
+#include "hooklib/gnupg/string_list.h"
+#include "hooklib/incoming/decrypt_verify.h"
+#include "hooklib/incoming/key_detection.h"
+#include "incoming_fixture.h"
+#include "support/registry_file.h"
+
+namespace vptest {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+class IncomingKeys : public IncomingBothVersions {
+ protected:
+  bool BobHas(const std::string& email) { return Gpg(version_, bob_, "--list-keys " + email) == 0; }
+  // Whether Bob's own key has certified the key of `email` on Bob's key ring.
+  bool BobCertified(const std::string& email) {
+    std::string bobId = Fingerprint(version_, bob_, "bob@example.com").substr(24);
+    std::string sigs;
+    Gpg(version_, bob_, "--with-colons --fixed-list-mode --list-sigs " + email, &sigs);
+    for (size_t at = sigs.find("\nsig:"); at != std::string::npos;
+         at = sigs.find("\nsig:", at + 1)) {
+      std::string line = sigs.substr(at + 1, sigs.find('\n', at + 1) - at - 1);
+      if (line.find(":" + bobId + ":") != std::string::npos) return true;
+    }
+    return false;
+  }
+  std::string FirstUserId(const std::string& home, const std::string& email) {
+    std::string listing;
+    Gpg(version_, home, "--with-colons --fixed-list-mode --list-keys " + email, &listing);
+    size_t at = listing.find("\nuid:");
+    if (at == std::string::npos) return "";
+    size_t start = at + 1;
+    for (int i = 0; i < 9; ++i) start = listing.find(':', start) + 1;
+    return listing.substr(start, listing.find(':', start) - start);
+  }
+  Texts ListedKeys() {
+    Texts texts;
+    for (const auto& e : Events("list-add")) texts.push_back(e["text"]);
+    return texts;
+  }
+};
+
+// A signed memo followed by two key blocks: GnuPG 1.4's plain listing would verify instead.
+TEST_P(IncomingKeys, KeyBlocksInAMessageAreOfferedAndImportedOnRequest) {
+  std::string trace = dir_ + "/trace.log";
+  WriteConfigKey({Str("TraceFile", trace)});
+  std::string memo = FromAlice("--clearsign", "Here are two keys.\n", false);
+  std::string message =
+      memo + ExportKey(erin_, "erin@example.org") + ExportKey(alice_, "carol@example.com");
+  std::string erinFpr = Fingerprint(version_, erin_, "erin@example.org");
+  std::string out;
+
+  UseScript(BobTypes() + "dialog 106 click 1004\n");
+  ASSERT_EQ(Decrypt(message, &out), 0);
+  EXPECT_EQ(out, "Here are two keys.\n");
+  auto opened = Events("dialog-open");
+  ASSERT_EQ(opened.size(), 2u);
+  EXPECT_EQ(opened[1]["id"], 106);
+  ASSERT_FALSE(Events("set-title").empty());
+  EXPECT_EQ(Events("set-title").back()["text"], vp::MessageString(156));
+  // One line per key, the user id GnuPG lists first (Carol has three), added from the last key
+  // found to the first.
+  EXPECT_EQ(ListedKeys(),
+            (Texts{FirstUserId(alice_, "carol@example.com"), "Erin Stranger <erin@example.org>"}));
+  EXPECT_FALSE(BobHas("erin@example.org"));
+  EXPECT_FALSE(BobHas("carol@example.com"));
+
+  UseScript("dialog 106 click 1009; click 1004\n");
+  ASSERT_EQ(Decrypt(message, &out), 0);
+  EXPECT_EQ(Boxes().back(), "Information: " + std::string(vp::MessageString(166)));
+  EXPECT_TRUE(BobHas("erin@example.org"));
+  EXPECT_FALSE(BobCertified("erin@example.org"));
+
+  UseScript("dialog 106 click 1010; click 1004\n");
+  ASSERT_EQ(Decrypt(message, &out), 0);
+  EXPECT_EQ(Boxes().back(), "Information: " + std::string(vp::MessageString(167)));
+  EXPECT_TRUE(BobCertified("erin@example.org"));
+  // Keys are named to GnuPG by fingerprint, never by a short id.
+  EXPECT_NE(ReadFile(trace).find("--sign-key \"" + erinFpr + "\""), std::string::npos);
+  EXPECT_EQ(vp::UserIdList().count, 0);
+  EXPECT_EQ(vp::KeyIdList().count, 0);
+}
+
+TEST_P(IncomingKeys, KeysOnlyModeOnAKeyFileAndOnAFileWithout) {
+  std::string keyFile = dir_ + "/erin.asc";
+  std::string plainFile = dir_ + "/notes.txt";
+  WriteFile(keyFile, "Erin's key, as she mailed it.\n" + ExportKey(erin_, "erin@example.org"));
+  WriteFile(plainFile, "No keys in here.\n");
+  UseScript(BobTypes() + "dialog 106 click 1004\n");
+
+  EXPECT_EQ(vp::FindKeysInFile(keyFile.c_str()), 0);
+  EXPECT_EQ(Events("set-title").back()["text"], vp::MessageString(157));
+  EXPECT_EQ(ListedKeys(), Texts{"Erin Stranger <erin@example.org>"});
+  EXPECT_FALSE(BobHas("erin@example.org"));
+
+  EXPECT_EQ(vp::FindKeysInFile(plainFile.c_str()), -1);
+  EXPECT_EQ(Boxes(), Texts{"Warning: " + Format(155, "notes.txt")});
+}
+
+INSTANTIATE_TEST_SUITE_P(BothVersions, IncomingKeys, testing::Values(GnuPG::k1, GnuPG::k2),
+                         VersionName);
+
+TEST(IncomingKeyListing, FirstUserIdAndPrimaryFingerprintPerKey) {
+  vp::FreeKeyLists();
+  vp::CollectListedKeys(
+      "tru::1:1796623619:0:3:1:5\r\n"
+      "pub:-:1024:17:D58BC16F16E3EEA5:1796623796:::-:::scaESCA:\r\n"
+      "fpr:::::::::69DF6E8D14681A4A481A3A85D58BC16F16E3EEA5:\r\n"
+      "uid:-::::1796623796::F186::Zed One <z1@example.org>:\r\n"
+      "uid:-::::1796623796::F187::Zed Two <z2@example.org>:\r\n"
+      "sub:-:1024:16:704816802E48C043:1796623796::::::e:\r\n"
+      "fpr:::::::::0000000000000000000000000000704816802E48C043:\r\n"
+      "pub:-:255:22:1113872F7577C098:1796623578:::-:::scESC:\r\n"
+      "uid:-::::1796623578::5430::No Fingerprint <nf@example.org>:\n"
+      "pub:-:255:22:AAAABBBBCCCCDDDD:1796623578:::-:::scESC:\n"
+      "fpr:::::::::1111222233334444555566667777AAAABBBBCCCCDDDD:\n"
+      "sec:-:255:22:EEEEFFFF00001111:1796623578:::-:::scESC:\n"
+      "uid:-::::1796623578::5431::Secret Only <so@example.org>:\n");
+  // The key without a user id is skipped; the one without a fingerprint keeps its long id.
+  ASSERT_EQ(vp::UserIdList().count, 2);
+  EXPECT_STREQ(vp::UserIdList().items[0], "Zed One <z1@example.org>");
+  EXPECT_STREQ(vp::KeyIdList().items[0], "69DF6E8D14681A4A481A3A85D58BC16F16E3EEA5");
+  EXPECT_STREQ(vp::UserIdList().items[1], "No Fingerprint <nf@example.org>");
+  EXPECT_STREQ(vp::KeyIdList().items[1], "1113872F7577C098");
+  vp::FreeKeyLists();
+}
+
+}  // namespace
+}  // namespace vptest
