@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -13,7 +14,16 @@
 namespace vphost {
 
 void* LoadHookLibrary() {
-  void* lib = dlopen("liborlavex.so", RTLD_NOW | RTLD_LOCAL);
+  // The library beside the program first: the run path is not consulted when another library
+  // (a sanitizer's runtime, for one) makes the dlopen call on the program's behalf.
+  std::error_code ec;
+  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  void* lib = nullptr;
+  if (!ec) {
+    std::filesystem::path beside = self.parent_path().parent_path() / "lib" / "liborlavex.so";
+    if (std::filesystem::exists(beside, ec)) lib = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+  }
+  if (!lib) lib = dlopen("liborlavex.so", RTLD_NOW | RTLD_LOCAL);
   if (!lib) {
     fprintf(stderr, "veilpost: cannot load liborlavex.so: %s\n", dlerror());
     exit(1);

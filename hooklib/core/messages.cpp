@@ -16,46 +16,44 @@ constexpr int kCaptionInformation = 174;
 constexpr int kCaptionWarning = 175;
 constexpr int kCaptionError = 176;
 
-int ShowBox(int captionId, unsigned style, const char* text) {
+// Formats into a buffer of the box's capacity (longer texts are cut) and shows the box.
+int ShowFormatted(int captionId, unsigned style, size_t capacity, const char* format,
+                  va_list args) {
+  char text[1024];
+  vsnprintf(text, capacity < sizeof text ? capacity : sizeof text, format, args);
   return Ui().MessageBox(g_notes_window, text, MessageString(captionId), kMbSetForeground | style);
 }
 
 }  // namespace
 
 int ShowQuestion(const char* format, ...) {
-  char text[1024];
   va_list args;
   va_start(args, format);
-  vsnprintf(text, sizeof text, format, args);
+  int answer = ShowFormatted(kCaptionQuestion, kMbYesNo | kMbIconQuestion, 1024, format, args);
   va_end(args);
-  return ShowBox(kCaptionQuestion, kMbYesNo | kMbIconQuestion, text);
+  return answer;
 }
 
 void ShowInformation(const char* format, ...) {
-  char text[1024];
   va_list args;
   va_start(args, format);
-  vsnprintf(text, sizeof text, format, args);
+  ShowFormatted(kCaptionInformation, kMbOk | kMbIconInformation, 1024, format, args);
   va_end(args);
-  ShowBox(kCaptionInformation, kMbOk | kMbIconInformation, text);
 }
 
 void ShowWarning(const char* format, ...) {
-  char text[1024];
   va_list args;
   va_start(args, format);
-  vsnprintf(text, sizeof text, format, args);
+  ShowFormatted(kCaptionWarning, kMbOk | kMbIconWarning, 1024, format, args);
   va_end(args);
-  ShowBox(kCaptionWarning, kMbOk | kMbIconWarning, text);
 }
 
 int ShowError(const char* format, ...) {
-  char text[256];
   va_list args;
   va_start(args, format);
-  vsnprintf(text, sizeof text, format, args);
+  int answer = ShowFormatted(kCaptionError, kMbOk | kMbIconError, 256, format, args);
   va_end(args);
-  return ShowBox(kCaptionError, kMbOk | kMbIconError, text);
+  return answer;
 }
 
 void CenterWindow(WindowHandle window) {
