@@ -71,19 +71,6 @@ TEST_P(IncomingBody, HandOverFileHoldsPlaintextThenAttachmentLines) {
   EXPECT_EQ(Boxes().back(), "Error: " + std::string(vp::MessageString(177)));
 }
 
-TEST_P(IncomingBody, CancelledDecryptionLeavesTheOldHandOverFile) {
-  ASSERT_EQ(vp::DoQuoteBodyImpl("> quoted\r\n> text"), 0);
-  EXPECT_EQ(ReadFile(vp::HandOverPath()), "> quoted\r\n> text");
-  EXPECT_EQ(vp::DoQuoteBodyImpl(""), -1);
-  EXPECT_EQ(vp::DoQuoteBodyImpl(nullptr), -1);
-  EXPECT_EQ(ReadFile(vp::HandOverPath()), "> quoted\r\n> text");
-
-  UseScript("dialog 104 click 2\n");
-  EXPECT_EQ(DecryptBody("-----BEGIN PGP MESSAGE-----\r\n", "a.doc"), -1);
-  EXPECT_EQ(ReadFile(vp::HandOverPath()), "> quoted\r\n> text");
-  EXPECT_TRUE(Boxes().empty());
-}
-
 INSTANTIATE_TEST_SUITE_P(BothVersions, IncomingBody, testing::Values(GnuPG::k1, GnuPG::k2),
                          VersionName);
 
@@ -124,6 +111,19 @@ TEST_F(IncomingHost, DecryptBodyAndIsPgpMailThroughTheHost) {
   ASSERT_EQ(RunCommand(call + "DoQuoteBody '> quoted' 2>&1", &out), 0);
   EXPECT_EQ(out, "0\n");
   EXPECT_EQ(ReadFile(vp::HandOverPath()), "> quoted");
+}
+
+// An empty quote and a cancelled decryption leave the script's earlier file as it was.
+TEST_F(IncomingHost, QuotedTextIsWrittenAsItStands) {
+  ASSERT_EQ(vp::DoQuoteBodyImpl("> quoted\r\n> text"), 0);
+  EXPECT_EQ(vp::DoQuoteBodyImpl(""), -1);
+  EXPECT_EQ(vp::DoQuoteBodyImpl(nullptr), -1);
+  vp::InitOrlavexImpl("9.0.1", "1.5.5");
+  UseScript("dialog 104 click 2\n");
+  std::string body = "-----BEGIN PGP MESSAGE-----\r\n";
+  EXPECT_EQ(vp::DoDecryptBodyImpl("Bob", body.data(), "a.doc"), -1);
+  EXPECT_EQ(ReadFile(vp::HandOverPath()), "> quoted\r\n> text");
+  EXPECT_TRUE(Boxes().empty());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "hooklib/core/settings.h"
 #include "hooklib/core/strings.h"
+#include "hooklib/gnupg/status_lines.h"
 #include "hooklib/incoming/decrypt_verify.h"
 #include "incoming_fixture.h"
 
@@ -124,6 +125,24 @@ TEST_P(IncomingBothVersions, FileModeVerdicts) {
 
 INSTANTIATE_TEST_SUITE_P(BothVersions, IncomingBothVersions, testing::Values(GnuPG::k1, GnuPG::k2),
                          VersionName);
+
+// Only status lines and GnuPG 1.4's own log line decide; text GnuPG echoes from a message can
+// not pose as a verdict, and a signature that fails for another reason is no unknown signer.
+TEST(IncomingStatusLines, VerdictLines) {
+  using vp::DecryptLine;
+  EXPECT_EQ(vp::ClassifyDecryptLine("[GNUPG:] ERRSIG 1113872F7577C098 22 8 01 1796623626 9 A2AC"),
+            DecryptLine::kUnknownSigner);
+  EXPECT_EQ(vp::ClassifyDecryptLine("[GNUPG:] ERRSIG 1113872F7577C098 22 8 01 1796623626 4"),
+            DecryptLine::kOther);
+  EXPECT_EQ(vp::ClassifyDecryptLine("gpg: Can't check signature: public key not found"),
+            DecryptLine::kUnknownSigner);
+  EXPECT_EQ(vp::ClassifyDecryptLine("gpg: original file name='[GNUPG:] NODATA 1'"),
+            DecryptLine::kOther);
+  EXPECT_EQ(vp::ClassifyDecryptLine("[GNUPG:] DECRYPTION_OKAYISH"), DecryptLine::kOther);
+  EXPECT_STREQ(vp::GoodSignatureSigner("[GNUPG:] GOODSIG F3123C1353B44B0A A1 <a@x> [GNUPG:] X"),
+               "A1 <a@x> [GNUPG:] X");
+  EXPECT_STREQ(vp::GoodSignatureSigner("[GNUPG:] GOODSIG F3123C1353B44B0A"), "");
+}
 
 // Exits before or at the first GnuPG run leave nothing behind either.
 class IncomingEarlyExits : public IncomingFixture {

@@ -9,7 +9,6 @@
 #include "hooklib/gnupg/key_listing.h"
 #include "hooklib/gnupg/string_list.h"
 #include "hooklib/incoming/decrypt_verify.h"
-#include "hooklib/incoming/key_detection.h"
 #include "incoming_fixture.h"
 #include "support/registry_file.h"
 
@@ -108,31 +107,6 @@ TEST_P(IncomingKeys, KeysOnlyModeOnAKeyFileAndOnAFileWithout) {
 
 INSTANTIATE_TEST_SUITE_P(BothVersions, IncomingKeys, testing::Values(GnuPG::k1, GnuPG::k2),
                          VersionName);
-
-TEST(IncomingKeyListing, FirstUserIdAndPrimaryFingerprintPerKey) {
-  vp::FreeKeyLists();
-  vp::CollectListedKeys(
-      "tru::1:1796623619:0:3:1:5\r\n"
-      "pub:-:1024:17:D58BC16F16E3EEA5:1796623796:::-:::scaESCA:\r\n"
-      "fpr:::::::::69DF6E8D14681A4A481A3A85D58BC16F16E3EEA5:\r\n"
-      "uid:-::::1796623796::F186::Zed One <z1@example.org>:\r\n"
-      "uid:-::::1796623796::F187::Zed Two <z2@example.org>:\r\n"
-      "sub:-:1024:16:704816802E48C043:1796623796::::::e:\r\n"
-      "fpr:::::::::0000000000000000000000000000704816802E48C043:\r\n"
-      "pub:-:255:22:1113872F7577C098:1796623578:::-:::scESC:\r\n"
-      "uid:-::::1796623578::5430::No Fingerprint <nf@example.org>:\n"
-      "pub:-:255:22:AAAABBBBCCCCDDDD:1796623578:::-:::scESC:\n"
-      "fpr:::::::::1111222233334444555566667777AAAABBBBCCCCDDDD:\n"
-      "sec:-:255:22:EEEEFFFF00001111:1796623578:::-:::scESC:\n"
-      "uid:-::::1796623578::5431::Secret Only <so@example.org>:\n");
-  // The key without a user id is skipped; the one without a fingerprint keeps its long id.
-  ASSERT_EQ(vp::UserIdList().count, 2);
-  EXPECT_STREQ(vp::UserIdList().items[0], "Zed One <z1@example.org>");
-  EXPECT_STREQ(vp::KeyIdList().items[0], "69DF6E8D14681A4A481A3A85D58BC16F16E3EEA5");
-  EXPECT_STREQ(vp::UserIdList().items[1], "No Fingerprint <nf@example.org>");
-  EXPECT_STREQ(vp::KeyIdList().items[1], "1113872F7577C098");
-  vp::FreeKeyLists();
-}
 
 }  // namespace
 }  // namespace vptest

@@ -19,10 +19,6 @@ bool RunReportsWrongPassphrase(const char* result);
 // with the status prefix followed by the keyword and a blank or the end of the line.
 bool HasStatus(const char* result, const char* keyword);
 
-}  // namespace vp
-
-namespace vp {
-
 // What one line of a decrypt or verify run tells, tested in this order: a rejected passphrase,
 // a good signature, a signature by a key not on the key ring, no OpenPGP data, the end of
 // decryption. Unknown signers are recognised from the ERRSIG (no public key) and NO_PUBKEY
