@@ -30,14 +30,7 @@ struct ListingKind {
 const ListingKind kPublic{"--list-public-keys --with-colons --fixed-list-mode ", "pub:"};
 const ListingKind kSecret{"--list-secret-keys --with-colons --fixed-list-mode ", "sec:"};
 
-int ListKeys(const ListingKind& kind, const char* pattern) {
-  char* result = RunGnuPG(kind.options, pattern, nullptr, Settings().passphrase);
-  WriteTrace("%s", result);
-  if (StartsWith(result, kRunFailurePrefix)) {
-    ShowError("%s", result + strlen(kRunFailurePrefix));
-    return -1;
-  }
-
+void PairListing(const ListingKind& kind, char* result) {
   char keyId[256] = "";
   char userId[256] = "";
   char longId[256] = "";
@@ -75,10 +68,24 @@ int ListKeys(const ListingKind& kind, const char* pattern) {
       primaryFingerprintDue = false;
     }
   }
+}
+
+int ListKeys(const ListingKind& kind, const char* pattern) {
+  char* result = RunGnuPG(kind.options, pattern, nullptr, Settings().passphrase);
+  WriteTrace("%s", result);
+  if (StartsWith(result, kRunFailurePrefix)) {
+    ShowError("%s", result + strlen(kRunFailurePrefix));
+    return -1;
+  }
+  PairListing(kind, result);
   return 0;
 }
 
 }  // namespace
+
+void PairKeyListing(char* listing, bool secret) {
+  PairListing(secret ? kSecret : kPublic, listing);
+}
 
 int ListPublicKeys(const char* pattern) {
   return ListKeys(kPublic, pattern);

@@ -9,6 +9,9 @@ namespace vp {
 int ListPublicKeys(const char* pattern);
 int ListSecretKeys(const char* pattern);
 
+// Pairs a colon listing (cut into lines in place) into the two lists, as a listing run does.
+void PairKeyListing(char* listing, bool secret);
+
 // How entry `index` of the key id list is named on a GnuPG command line: its fingerprint, or
 // its 16-digit key id where the listing gave no fingerprint. Short ids can be forged, so they
 // never name a key to GnuPG. "" for an index the lists do not hold.
