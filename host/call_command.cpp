@@ -80,8 +80,9 @@ int RunCall(const CallOptions& o) {
     UsageError(e.what());
   }
 
-  // The client's main window exists before its script runs.
-  vp::headless::RegisterWindow("NOTESframe", "Lotus Notes", vp::Rect{0, 0, 1024, 740});
+  // The client's main window ("NOTESframe") exists before its script runs: the host's window
+  // table holds it from its first use (host_windows.cpp).
+  vp::headless::ProcessWindowTable();
   void* lib = LoadHookLibrary();
   if (!o.noInit) {
     auto init = reinterpret_cast<int (*)(const char*, const char*)>(FindExport(lib, "InitOrlavex"));
