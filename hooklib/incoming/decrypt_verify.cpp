@@ -183,16 +183,16 @@ int DecryptMessage(const char* text, char** output, size_t* outputLength) {
 
   const size_t textLength = text ? strlen(text) : 0;
   ScratchFile input;
-  ScratchFile output_file;
+  ScratchFile outputFile;
   std::string runResult;
   for (;;) {
     WriteTraceData(text, textLength);
-    if (!input.Reserve() || !output_file.Reserve() ||
+    if (!input.Reserve() || !outputFile.Reserve() ||
         !WriteWholeFile(input.Path(), text ? text : "", textLength)) {
       ShowNoTemporaryFile();
       return -1;
     }
-    const char* result = RunDecrypt(input.Path(), output_file.Path());
+    const char* result = RunDecrypt(input.Path(), outputFile.Path());
     if (!result) return -1;
     runResult = result;
     RunOutcome outcome = ScanDecryptRun(runResult.c_str(), verdict);
@@ -211,11 +211,11 @@ int DecryptMessage(const char* text, char** output, size_t* outputLength) {
   // The output file was reserved before the run, so GnuPG wrote it only when it reports
   // plaintext or left bytes in it; otherwise its explanation is in the run result.
   std::string plaintext;
-  bool readable = ReadTextFile(output_file.Path(), &plaintext);
+  bool readable = ReadTextFile(outputFile.Path(), &plaintext);
   if (!readable || (plaintext.empty() && !HasStatus(runResult.c_str(), "PLAINTEXT"))) {
     char caption[256];
     snprintf(caption, sizeof caption, "Unable to open %s for checking file length (%d).",
-             output_file.Path(), kFileNotFoundError);
+             outputFile.Path(), kFileNotFoundError);
     ShowErrorDetails(caption, runResult.c_str());
     return -1;
   }
@@ -223,7 +223,7 @@ int DecryptMessage(const char* text, char** output, size_t* outputLength) {
     ShowError("Insufficient memory for the decrypted text.");
     return -1;
   }
-  if (int wiped = output_file.Wipe(); wiped != 0) {
+  if (int wiped = outputFile.Wipe(); wiped != 0) {
     ShowError("Unable to delete temp output file.");
     return wiped;
   }
