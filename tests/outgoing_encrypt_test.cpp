@@ -7,7 +7,9 @@
 #include <filesystem>
 
 #include "hooklib/core/strings.h"
+#include "hooklib/gnupg/gnupg_version.h"
 #include "outgoing_fixture.h"
+#include "platform/faults.h"
 #include "support/registry_file.h"
 
 namespace fs = std::filesystem;
@@ -227,6 +229,37 @@ TEST_P(OutgoingEncrypt, ResultCodesFollowTheChoices) {
   }
   // The choice clicked before Cancel was not stored.
   EXPECT_NE(ReadFile(RegistryPath()).find("\"AttachPubKey\"=dword:00000002"), std::string::npos);
+}
+
+// GnuPG that does not start for the body, and a wipe that cannot overwrite the plain temporary
+// file: each is reported, the send fails, and no plaintext stays behind (checked on tear-down).
+TEST_P(OutgoingEncrypt, FailuresAfterTheBodyWasWrittenLeaveNoPlaintext) {
+  vp::ProgramVersion(GnuPGProgram(GetParam()));  // known already, so it starts nothing below
+  std::remove(MailBody().c_str());
+  const std::string options = "dialog 101 uncheck 1011; uncheck 1010; click 1\n";
+
+  // The first run lists the signing key; the second, the signature, cannot start.
+  vp::SetFaults("process.terminal@2");
+  UseScript(options + kPassphrase);
+  EXPECT_EQ(Send("", "secret words\n"), -1);
+  auto boxes = Events("message");
+  ASSERT_EQ(boxes.size(), 1u) << RawLog();
+  EXPECT_EQ(boxes[0]["text"], "Unable to launch gpg.exe. Please check the program path.");
+  EXPECT_FALSE(fs::exists(MailBody()));
+
+  // The plain temporary file cannot be mapped for overwriting: it is still deleted.
+  vp::SetFaults("files.map@1");
+  WriteFile(log_, "");
+  UseScript(options);
+  EXPECT_EQ(Send("", "secret words\n"), -1);
+  boxes = Events("message");
+  ASSERT_EQ(boxes.size(), 2u) << RawLog();
+  EXPECT_EQ(boxes[1]["text"].get<std::string>().rfind(
+                "Unable to delete " + PrivateDir() + "/veilpost", 0),
+            0u)
+      << boxes[1];
+  EXPECT_FALSE(fs::exists(MailBody()));
+  vp::SetFaults("");
 }
 
 INSTANTIATE_TEST_SUITE_P(BothVersions, OutgoingEncrypt, testing::Values(GnuPG::k1, GnuPG::k2),
