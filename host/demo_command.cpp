@@ -162,7 +162,6 @@ class Demo {
   bool MakeDirectory();
   bool AliceSends();
   bool BobOpens();
-  bool BobOpensWithGnuPG();
   bool BobReadsTheAttachment();
   void ShowTranscript(const std::string& who, const std::string& path);
 
@@ -346,8 +345,6 @@ bool Demo::BobOpens() {
                 "plan.txt.pgp"},
                LibraryEnv(bob_, "bob"), &out, &err);
   ShowTranscript("Bob", work_ + "/transcript-bob.jsonl");
-  if (rc != 0 && err.find("does not export DoDecryptBody") != std::string::npos)
-    return BobOpensWithGnuPG();
   if (rc != 0) return Fail("veilpost call failed: " + err);
   std::string code = out.substr(0, out.find('\n'));
   Say("DoDecryptBody returned " + code);
@@ -357,27 +354,6 @@ bool Demo::BobOpens() {
   Indented(shown);
   if (code != "0" || shown.rfind(memo_, 0) != 0) return Fail("Bob did not get Alice's memo back");
   return true;
-}
-
-// For a library built without the opening side: GnuPG itself shows what Bob received.
-bool Demo::BobOpensWithGnuPG() {
-  Say("This library cannot open mail yet; Bob's GnuPG opens it directly instead.");
-  std::string loopback = gpg2_ ? "--pinentry-mode loopback " : "";
-  std::string status;
-  std::string plain = bob_.home + "/tmp/memo.txt";
-  if (Gpg(bob_,
-          loopback + "--status-fd 1 --passphrase " + bob_.passphrase + " --yes --output " + plain +
-              " --decrypt " + work_ + "/received.txt",
-          &status) != 0)
-    return Fail("GnuPG could not open the memo");
-  std::string text = ReadAll(plain);
-  fs::remove(plain);
-  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-  Indented(text);
-  bool byAlice = status.find("[GNUPG:] GOODSIG") != std::string::npos &&
-                 status.find(alice_.name) != std::string::npos;
-  Say(byAlice ? "Signed by Alice Example (good signature)." : "NOT signed by Alice!");
-  return text == memo_ && byAlice;
 }
 
 bool Demo::BobReadsTheAttachment() {
