@@ -134,6 +134,9 @@ bool WipeMap(WipeHandle* h, uint64_t size) {
     errno = EINVAL;
     return false;
   }
+  // Cached clean pages of the file are dropped first: overwriting freshly written cache pages
+  // through the mapping waits on their writeback and costs twice the time of faulting them in.
+  posix_fadvise(h->fd, 0, 0, POSIX_FADV_DONTNEED);
   void* view =
       mmap(nullptr, static_cast<size_t>(size), PROT_READ | PROT_WRITE, MAP_SHARED, h->fd, 0);
   if (view == MAP_FAILED) return false;
