@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -10,12 +11,13 @@
 
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <ctime>
 
 #include "platform/faults.h"
 #include "platform/process.h"
+
+extern char** environ;
 
 namespace vp {
 namespace {
@@ -50,56 +52,6 @@ struct Pipe {
     return true;
   }
 };
-
-// What the child reports through the error pipe when it cannot become the program.
-enum ChildStage : int { kStageTerminal = 1, kStageDuplicate = 2, kStageExec = 3 };
-struct ChildReport {
-  int stage;
-  int error;
-};
-
-// Everything the child needs, prepared before fork: after fork only async-signal-safe calls.
-struct ChildSetup {
-  const char* program;
-  char* const* argv;
-  const char* terminal;
-  int in, out, err, report;
-  bool failDuplicate;
-  int maxFd;
-};
-
-[[noreturn]] void Fail(const ChildSetup& s, int stage) {
-  ChildReport report{stage, errno};
-  ssize_t ignored = write(s.report, &report, sizeof report);
-  (void)ignored;
-  _exit(127);
-}
-
-[[noreturn]] void ChildMain(const ChildSetup& s) {
-  // A session of its own, with the terminal as its controlling terminal: the console that a
-  // Windows child gets, which GnuPG opens as /dev/tty.
-  if (setsid() < 0) Fail(s, kStageTerminal);
-  int tty = open(s.terminal, O_RDWR);
-  if (tty < 0 || ioctl(tty, TIOCSCTTY, 0) != 0) Fail(s, kStageTerminal);
-  if (s.failDuplicate) {
-    errno = EMFILE;
-    Fail(s, kStageDuplicate);
-  }
-  // Lift the three ends above 2 first: one of them may itself be 0, 1 or 2 when the parent
-  // runs with a standard descriptor closed.
-  int in = fcntl(s.in, F_DUPFD_CLOEXEC, 3);
-  int out = fcntl(s.out, F_DUPFD_CLOEXEC, 3);
-  int err = fcntl(s.err, F_DUPFD_CLOEXEC, 3);
-  if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) {
-    Fail(s, kStageDuplicate);
-  }
-  // Nothing else reaches the program (the error pipe closes by itself when exec succeeds).
-  if (close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) != 0) {
-    for (int fd = 3; fd < s.maxFd; ++fd) fcntl(fd, F_SETFD, FD_CLOEXEC);
-  }
-  execv(s.program, s.argv);
-  Fail(s, kStageExec);
-}
 
 bool IsRegularFile(const std::string& path) {
   struct stat st;
@@ -287,50 +239,54 @@ SpawnResult PtyProcessLauncher::Run(const SpawnRequest& request) {
     return failed(SpawnError::kLaunch);
   }
   Fd slave(open(terminal, O_RDWR | O_NOCTTY | O_CLOEXEC));
-  Pipe report;
-  if (!slave.ok() || !report.Open()) return failed(SpawnError::kLaunch);
+  if (!slave.ok()) return failed(SpawnError::kLaunch);
+  if (failDuplicate) {
+    errno = EMFILE;
+    return failed(SpawnError::kDuplicateHandle);
+  }
 
   std::string program;
   std::vector<std::string> args = ProgramAndArguments(request.commandLine, &program);
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
-  long maxFd = sysconf(_SC_OPEN_MAX);
-  ChildSetup setup{program.c_str(),
-                   argv.data(),
-                   terminal,
-                   in.read.get(),
-                   out.write.get(),
-                   err.write.get(),
-                   report.write.get(),
-                   failDuplicate,
-                   static_cast<int>(maxFd > 0 && maxFd < INT_MAX ? maxFd : 1024)};
 
-  pid_t pid = fork();
-  if (pid < 0) return failed(SpawnError::kLaunch);
-  if (pid == 0) ChildMain(setup);
+  // posix_spawn rather than fork: a large client process is not copied page table and all for
+  // every run. The child gets a session of its own (setsid comes before the file actions), and
+  // opening the terminal without O_NOCTTY as that session's leader makes it the controlling
+  // terminal: the console that a Windows child gets, which GnuPG opens as /dev/tty.
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in.read.get(), 0);
+  posix_spawn_file_actions_adddup2(&actions, out.write.get(), 1);
+  posix_spawn_file_actions_adddup2(&actions, err.write.get(), 2);
+  posix_spawn_file_actions_addopen(&actions, 3, terminal, O_RDWR, 0);
+  // Nothing else reaches the program, not even descriptors the host left inheritable.
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t none, pipe;
+  sigemptyset(&none);
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setsigdefault(&attr, &pipe);
+  posix_spawnattr_setflags(&attr,
+                           POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  pid_t pid = -1;
+  int spawnError = posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  if (spawnError != 0) {
+    errno = spawnError;
+    return failed(SpawnError::kLaunch);
+  }
 
   // The child's ends belong to the child now; with ours closed, each read end sees end of
   // file when the child (and anything it passed them to) is done.
   in.read.Reset();
   out.write.Reset();
   err.write.Reset();
-  report.write.Reset();
-  ChildReport childReport{};
-  size_t got = 0;
-  while (got < sizeof childReport) {
-    ssize_t n = read(report.read.get(), reinterpret_cast<char*>(&childReport) + got,
-                     sizeof childReport - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  if (got > 0) {
-    result.exitStatus = WaitFor(pid);
-    errno = childReport.error;
-    return failed(childReport.stage == kStageDuplicate ? SpawnError::kDuplicateHandle
-                                                       : SpawnError::kLaunch);
-  }
 
   Exchange(request, in.write, out.read, err.read, master, &result);
   master.Reset();
