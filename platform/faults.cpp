@@ -62,16 +62,16 @@ bool ParseRule(std::string_view text, Rule* rule) {
   return true;
 }
 
-void Configure(FaultState& state, std::string_view spec) {
+void Configure(FaultState& state, std::string_view plan) {
   state.rules.clear();
   state.calls.clear();
-  while (!spec.empty()) {
-    size_t comma = spec.find(',');
-    std::string_view item = spec.substr(0, comma);
+  while (!plan.empty()) {
+    size_t comma = plan.find(',');
+    std::string_view item = plan.substr(0, comma);
     Rule rule;
     if (ParseRule(item, &rule)) state.rules.push_back(rule);
     if (comma == std::string_view::npos) break;
-    spec.remove_prefix(comma + 1);
+    plan.remove_prefix(comma + 1);
   }
   state.loaded = true;
 }
@@ -102,10 +102,10 @@ bool FaultHit(const char* site) {
   return false;
 }
 
-void SetFaults(const std::string& spec) {
+void SetFaults(const std::string& plan) {
   FaultState& state = State();
   std::lock_guard<std::mutex> lock(state.mutex);
-  Configure(state, spec);
+  Configure(state, plan);
 }
 
 }  // namespace vp

@@ -6,7 +6,7 @@ namespace vp {
 
 // True when the current call at `site` is to fail. Sites are configured in-process with
 // SetFaults or, for other processes, from the environment variable VEILPOST_FAULTS at first
-// use. A spec is a comma-separated list of "site@N" (fail the Nth call, counting from 1),
+// use. A fault plan is a comma-separated list of "site@N" (fail the Nth call, counting from 1),
 // "site@N+" (the Nth and every later call) or "site@*" (every call); malformed entries are
 // ignored.
 //
@@ -22,7 +22,7 @@ namespace vp {
 //   process.terminal      no pseudo-terminal for the child: kLaunch
 bool FaultHit(const char* site);
 
-// Replaces the configuration and resets all call counters; an empty spec disables faults.
-void SetFaults(const std::string& spec);
+// Replaces the configuration and resets all call counters; an empty plan disables faults.
+void SetFaults(const std::string& plan);
 
 }  // namespace vp
