@@ -8,6 +8,7 @@
 #include <string>
 
 #include "hooklib/core/messages.h"
+#include "hooklib/core/sender_name.h"
 #include "hooklib/core/settings.h"
 #include "hooklib/core/startup.h"
 #include "hooklib/core/temp_files.h"
@@ -25,7 +26,6 @@ const char* const kArmourHeaders[] = {
 };
 const char* const kEncryptedExtensions[] = {".pgp", ".gpg", ".asc"};
 
-char g_sender_name[256];
 char g_handover_path[256];
 
 // Enables the Notes window again however the export ends.
@@ -91,10 +91,6 @@ const char* HandOverPath() {
   return g_handover_path;
 }
 
-const char* SenderName() {
-  return g_sender_name;
-}
-
 int IsPgpMailImpl(const char* body) {
   if (!body) return 0;
   std::string copy(body);
@@ -111,7 +107,7 @@ int IsPgpMailImpl(const char* body) {
 int DoDecryptBodyImpl(const char* name, char* body, const char* attachments) {
   if (!CheckInitialised()) return -1;
   NotesWindowDisabled disabled;
-  CopyText(g_sender_name, name ? name : "");
+  CopyText(SenderName(), kSenderNameSize, name ? name : "");
   if (!body) return -1;
   CleanBody(body);
 

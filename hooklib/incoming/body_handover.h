@@ -22,7 +22,4 @@ int DoQuoteBodyImpl(const char* text);
 // The hand-over file: the temporary directory and "mailbody.pgp".
 const char* HandOverPath();
 
-// The name the script passed to the latest DoDecryptBody (at most 255 characters).
-const char* SenderName();
-
 }  // namespace vp

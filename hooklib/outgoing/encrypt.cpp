@@ -8,6 +8,7 @@
 
 #include "hooklib/core/messages.h"
 #include "hooklib/core/recipient_table.h"
+#include "hooklib/core/sender_name.h"
 #include "hooklib/core/settings.h"
 #include "hooklib/core/startup.h"
 #include "hooklib/core/temp_files.h"
@@ -21,9 +22,6 @@
 
 namespace vp {
 namespace {
-
-// The user's own name as the script passed it; the key lookups normalise it in place.
-char g_sender[256];
 
 // The signing key is always one of the recipients, so the sender can read what was sent.
 constexpr bool kEncryptToSelf = true;
@@ -51,7 +49,7 @@ int WriteMailBody(const std::string& path, const char* body, bool signOnly) {
   RecipientTable& table = Recipients();
   char* output = nullptr;
   size_t length = 0;
-  if (EncryptOrSignBody(g_sender, table.count, table.entries, body, kEncryptToSelf, signOnly,
+  if (EncryptOrSignBody(SenderName(), table.count, table.entries, body, kEncryptToSelf, signOnly,
                         &output, &length) != 0)
     return -1;
   FILE* f = fopen(path.c_str(), "wb");
@@ -82,7 +80,7 @@ int EncryptAttachments(char* attachments) {
       ShowError("The attachment path is too long: %s", item);
     } else {
       std::string output = std::string(item) + ".pgp";
-      rc = EncryptOrSignFile(g_sender, table.count, table.entries, item, output.c_str(),
+      rc = EncryptOrSignFile(SenderName(), table.count, table.entries, item, output.c_str(),
                              kEncryptToSelf);
     }
     WipeFile(item);
@@ -93,7 +91,7 @@ int EncryptAttachments(char* attachments) {
 
 int EncryptSteps(const char* server, const char* sender, const char* recipients, const char* body,
                  char* attachments) {
-  CopyText(g_sender, sender ? sender : "");
+  CopyText(SenderName(), kSenderNameSize, sender ? sender : "");
   ShowEncryptionOptionsDialog();
   const EncryptionOptions& o = Options();
   if (o.publicKeyChoice == kOptionsCancelled) return -1;
@@ -112,7 +110,7 @@ int EncryptSteps(const char* server, const char* sender, const char* recipients,
 
   if (choice != kNoPublicKey) {
     std::string pubkey = TempPath("pubkey.asc");
-    if (ExportOwnPublicKey(g_sender, pubkey.c_str()) != 0) return -1;
+    if (ExportOwnPublicKey(SenderName(), pubkey.c_str()) != 0) return -1;
   }
 
   if (encryptAttachments && attachments && EncryptAttachments(attachments) != 0) return -1;
