@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "hooklib/resources/dialogs.h"
+#include "pty_keyboard.h"
 #include "ui_fixture.h"
 
 namespace {
@@ -76,41 +77,7 @@ int TerminalChild(int argc, char** argv) {
 }
 const bool kRegistered = vptest::RegisterChild("ui-terminal", TerminalChild);
 
-// The keyboard side of a pseudo-terminal, with everything the child has shown on it so far.
-class Keyboard {
- public:
-  explicit Keyboard(int master) : master_(master) {}
-
-  // Waits until `text` appears after what earlier waits consumed; false after 20 seconds.
-  bool WaitFor(const std::string& text) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    for (;;) {
-      size_t at = screen_.find(text, consumed_);
-      if (at != std::string::npos) {
-        consumed_ = at + text.size();
-        return true;
-      }
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      pollfd p{master_, POLLIN, 0};
-      if (poll(&p, 1, 100) > 0) {
-        char buf[4096];
-        ssize_t n = read(master_, buf, sizeof buf);
-        if (n <= 0) return false;
-        screen_.append(buf, static_cast<size_t>(n));
-      }
-    }
-  }
-
-  void Type(const std::string& keys) {
-    ASSERT_EQ(write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
-  }
-  const std::string& Screen() const { return screen_; }
-
- private:
-  int master_;
-  std::string screen_;
-  size_t consumed_ = 0;
-};
+using vptest::Keyboard;
 
 using UiTerminalTest = vptest::UiFixture;
 
