@@ -83,6 +83,8 @@ TEST_P(IncomingKeys, KeyBlocksInAMessageAreOfferedAndImportedOnRequest) {
   ASSERT_EQ(Decrypt(message, &out), 0);
   EXPECT_EQ(Boxes().back(), "Information: " + std::string(vp::MessageString(167)));
   EXPECT_TRUE(BobCertified("erin@example.org"));
+  // Carol has three user ids: GnuPG asks whether to sign them all before it confirms.
+  EXPECT_TRUE(BobCertified("carol@example.com"));
   // Keys are named to GnuPG by fingerprint, never by a short id.
   EXPECT_NE(ReadFile(trace).find("--sign-key \"" + erinFpr + "\""), std::string::npos);
   EXPECT_EQ(vp::UserIdList().count, 0);

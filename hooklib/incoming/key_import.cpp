@@ -1,6 +1,7 @@
 // The "Import public key(s)" dialog and the import and signing runs behind its buttons.
 #include "hooklib/incoming/key_import.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "hooklib/core/messages.h"
@@ -76,10 +77,16 @@ int ImportListedKeys(int sign) {
   switches.answerYes = true;
   if (sign == 1) {
     // In the order collected; the key id list names each key by its fingerprint.
+    // A key with several user ids is first asked about "sign all user ids?" and only then
+    // for the confirmation the runner answers; without this extra "Y" such a key would stay
+    // unsigned while the user is told it was signed.
+    char answers[sizeof Settings().passphrase + 2];
+    snprintf(answers, sizeof answers, "%s\nY", passphrase);
     const StringList& keys = KeyIdList();
     for (int i = 0; i < keys.count; ++i) {
-      WriteTrace("%s", RunGnuPG("--sign-key", keys.items[i], nullptr, passphrase));
+      WriteTrace("%s", RunGnuPG("--sign-key", keys.items[i], nullptr, answers));
     }
+    memset(answers, 0, sizeof answers);
   }
   switches.answerYes = false;
   ShowInformation("%s", MessageString(sign == 1 ? kImportedAndSignedMessage : kImportedMessage));
