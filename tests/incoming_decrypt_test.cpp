@@ -11,6 +11,7 @@
 #include "hooklib/gnupg/status_lines.h"
 #include "hooklib/incoming/decrypt_verify.h"
 #include "incoming_fixture.h"
+#include "platform/faults.h"
 
 namespace vptest {
 namespace {
@@ -70,6 +71,31 @@ TEST_P(IncomingBothVersions, MessageForAKeyWeLackShowsGnuPGsOwnText) {
   EXPECT_NE(caption.find(" for checking file length (2)."), std::string::npos) << caption;
   EXPECT_NE(details.find("[GNUPG:] NO_SECKEY"), std::string::npos) << details;
   EXPECT_TRUE(Boxes().empty());
+}
+
+// A temporary file that cannot be overwritten is still deleted, and the user is told which.
+TEST_P(IncomingBothVersions, TemporaryFilesThatWillNotWipeAreReportedAndStillDeleted) {
+  std::string encrypted = FromAlice("--recipient bob@example.com --sign --encrypt", kMemo);
+  UseScript(BobTypes());
+  std::string out;
+  vp::SetFaults("files.map@1");  // GnuPG's output, the plaintext
+  EXPECT_EQ(Decrypt(encrypted, &out), -1);
+  Texts boxes = Boxes();
+  // The signer, the system's reason, then which file.
+  ASSERT_EQ(boxes.size(), 3u) << RawLog();
+  EXPECT_EQ(boxes[1], "Error: Cannot allocate memory");
+  EXPECT_EQ(boxes[2], "Error: Unable to delete temp output file.");
+  ExpectNoTemporaryFiles();
+
+  vp::SetFaults("files.map@2");  // the message as it was handed to GnuPG
+  EXPECT_EQ(Decrypt(encrypted, &out), -1);
+  boxes = Boxes();
+  ASSERT_EQ(boxes.size(), 6u) << RawLog();
+  EXPECT_EQ(boxes[5].rfind("Error: Unable to delete " + vp::TempFileDirectory() + "/veilpost", 0),
+            0u)
+      << boxes[5];
+  ExpectNoTemporaryFiles();
+  vp::SetFaults("");
 }
 
 TEST_P(IncomingBothVersions, WrongPassphraseAsksAgainUntilRightOrCancelled) {

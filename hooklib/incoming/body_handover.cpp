@@ -115,6 +115,8 @@ int DoDecryptBodyImpl(const char* name, char* body, const char* attachments) {
   size_t length = 0;
   int rc = DecryptMessage(body, &text, &length);
   if (rc != 0) {
+    // A failure after the hand-over (a temporary file that would not wipe) leaves plaintext here.
+    if (text) memset(text, 0, length);
     free(text);
     return -1;
   }
