@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -43,6 +44,30 @@ TEST_F(CoreWipe, LargeFilesAreWipedWhole) {
   std::string left = vptest::ReadFile(witness);
   EXPECT_EQ(left.size(), 3u * 1024 * 1024 + 17);
   EXPECT_EQ(left.find_first_not_of('\xAA'), std::string::npos);
+}
+
+// Names planted in a shared temporary folder: removed without being opened for reading, so
+// neither a FIFO nor a link to one can stall the caller, and a link's target is left alone.
+TEST_F(CoreWipe, FifosAndLinksAreRemovedWithoutBlocking) {
+  std::string fifo = dir_ + "/fifo";
+  std::string link = dir_ + "/link";
+  std::string target = dir_ + "/target";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(vp::WipeFile(fifo.c_str()), 0);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(fifo)));
+
+  ASSERT_EQ(mkfifo(target.c_str(), 0600), 0);
+  fs::create_symlink(target, link);
+  EXPECT_EQ(vp::WipeFile(link.c_str()), 0);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+  EXPECT_TRUE(fs::exists(fs::symlink_status(target)));
+
+  fs::remove(target);
+  vptest::WriteFile(target, "not mine");
+  fs::create_symlink(target, link);
+  EXPECT_EQ(vp::WipeFile(link.c_str()), 0);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+  EXPECT_EQ(vptest::ReadFile(target), "not mine");
 }
 
 TEST_F(CoreWipe, MissingEmptyAndHeldFiles) {
