@@ -8,6 +8,7 @@
 #include "hooklib/core/strings.h"
 #include "hooklib/gnupg/choose_key.h"
 #include "hooklib/gnupg/key_listing.h"
+#include "hooklib/gnupg/runner.h"
 #include "hooklib/gnupg/string_list.h"
 #include "support/keyrings.h"
 #include "ui_fixture.h"
@@ -59,6 +60,9 @@ TEST_P(GnuPGKeys, AKeyIsListedOnceUnderItsFirstUserId) {
 TEST_P(GnuPGKeys, ListingsAppendAndSecretListingsSeeOnlyOwnKeys) {
   ASSERT_EQ(vp::ListPublicKeys("bob@example.com"), 0);
   ASSERT_EQ(vp::ListPublicKeys("alice@example.com"), 0);
+  std::string line = vp::LastCommandLine();
+  EXPECT_EQ(line.substr(line.find(" --list-public-keys")),
+            " --list-public-keys --with-colons --fixed-list-mode \"alice@example.com\"");
   ASSERT_EQ(vp::KeyIdList().count, 2);
   EXPECT_NE(std::string(vp::UserIdList().items[0]).find("Bob Example"), std::string::npos);
   EXPECT_NE(std::string(vp::UserIdList().items[1]).find("Alice Example"), std::string::npos);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "hooklib/core/settings.h"
+#include "hooklib/gnupg/gnupg_version.h"
 #include "hooklib/gnupg/runner.h"
 #include "platform/faults.h"
 #include "support/test_env.h"
@@ -96,6 +97,18 @@ TEST_P(GnuPGRunner, UnquotedProgramPathWithBlanksIsResolved) {
   vp::CopyText(vp::Settings().szGpgApp, program.c_str());
   std::string r = vp::RunGnuPG("--version ", nullptr, nullptr, "");
   EXPECT_EQ(r.rfind("gpg (GnuPG) ", 0), 0u) << r;
+}
+
+// The version decides the loopback option, so branded banners must be read too.
+TEST(GnuPGVersionBanner, PlainAndBrandedBannersAreRead) {
+  auto v = vp::ParseGnuPGVersion("gpg (GnuPG) 2.2.40\nlibgcrypt 1.10.1\n");
+  EXPECT_TRUE(v.known && v.major == 2 && v.minor == 2 && v.patch == 40 && v.NeedsLoopback());
+  v = vp::ParseGnuPGVersion("gpg (GnuPG/MacGPG2) 2.1.0\r\n");
+  EXPECT_TRUE(v.known && v.major == 2 && v.minor == 1 && v.NeedsLoopback());
+  v = vp::ParseGnuPGVersion("gpg (GnuPG) 1.4.23\n");
+  EXPECT_TRUE(v.known && v.major == 1 && !v.NeedsLoopback());
+  EXPECT_FALSE(vp::ParseGnuPGVersion("usage: gpg [options]\n(GnuPG) 2.2.40").known);
+  EXPECT_FALSE(vp::ParseGnuPGVersion("gpg (GnuPG) beta\n").known);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothVersions, GnuPGRunner,

@@ -12,9 +12,11 @@ namespace vp {
 GnuPGVersion ParseGnuPGVersion(const std::string& text) {
   GnuPGVersion v;
   std::string first = text.substr(0, text.find_first_of("\r\n"));
-  size_t at = first.find("(GnuPG) ");
+  // "gpg (GnuPG) 2.2.40", but distributions brand the parenthesis: "(GnuPG/MacGPG2) 2.2.41".
+  size_t at = first.find("(GnuPG");
+  if (at != std::string::npos) at = first.find(") ", at);
   if (at == std::string::npos) return v;
-  if (sscanf(first.c_str() + at + 8, "%d.%d.%d", &v.major, &v.minor, &v.patch) >= 2) {
+  if (sscanf(first.c_str() + at + 2, "%d.%d.%d", &v.major, &v.minor, &v.patch) >= 2) {
     v.known = true;
   }
   return v;
@@ -31,7 +33,11 @@ GnuPGVersion ProgramVersion(const std::string& path) {
   GnuPGVersion v;
   if (result.error == SpawnError::kNone) v = ParseGnuPGVersion(result.out);
   WriteTrace("%s", request.commandLine.c_str());
-  if (v.known) WriteTrace("GnuPG version: %d.%d.%d", v.major, v.minor, v.patch);
+  if (v.known) {
+    WriteTrace("GnuPG version: %d.%d.%d", v.major, v.minor, v.patch);
+  } else {
+    WriteTrace("GnuPG version not recognised in the --version output.");
+  }
   // An unknown answer is not remembered: the program may be installed later in this process.
   if (v.known) known[path] = v;
   return v;

@@ -27,8 +27,8 @@ struct ListingKind {
   const char* keyRecord;
 };
 
-const ListingKind kPublic{"--list-public-keys --with-colons --fixed-list-mode ", "pub:"};
-const ListingKind kSecret{"--list-secret-keys --with-colons --fixed-list-mode ", "sec:"};
+const ListingKind kPublic{"--list-public-keys --with-colons --fixed-list-mode", "pub:"};
+const ListingKind kSecret{"--list-secret-keys --with-colons --fixed-list-mode", "sec:"};
 
 void PairListing(const ListingKind& kind, char* result) {
   char keyId[256] = "";
