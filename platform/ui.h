@@ -41,8 +41,8 @@ class Dialog {
   virtual std::string Text(int id) = 0;
   virtual void SetCheck(int id, bool checked) = 0;  // radio: also clears the rest of its group
   virtual bool IsChecked(int id) = 0;
-  // Adds an item to a list box (sorted lists keep byte-wise order, as the system's list box
-  // does with its own comparison); returns its index.
+  // Adds an item to a list box (sorted lists order their items ignoring case, as the system's
+  // sorted list box does); returns its index.
   virtual int ListAdd(int id, const std::string& text) = 0;
   virtual void ListSetData(int id, int index, intptr_t data) = 0;
   virtual intptr_t ListData(int id, int index) = 0;

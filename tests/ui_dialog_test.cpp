@@ -94,11 +94,12 @@ using UiDialogTest = vptest::UiFixture;
 TEST_F(UiDialogTest, SortedListKeepsItemDataAndExtendedSelection) {
   UseScript("dialog 106 select \"charlie\"; select 1008 \"delta\"; click 1010; click 1004\n");
   ListState s = MakeList(1008, 1010, 1004, true,
-                         {"delta", "Alpha", "charlie", "bravo", "alpha", "\xe9t\xe9", "zeta"});
+                         {"delta", "Alpha", "charlie", "bravo", "alpha", "\xe9t\xe9", "Zeta"});
   EXPECT_EQ(ShowDialog(106, ListProc, &s), 1004);
-  // Byte order: capitals first, bytes above 0x7F last.
+  // Case is ignored, texts equal but for case keep the order they came in, bytes above 0x7F
+  // go last.
   EXPECT_EQ(s.shown, (std::vector<std::string>{"Alpha", "alpha", "bravo", "charlie", "delta",
-                                               "zeta", "\xe9t\xe9"}));
+                                               "Zeta", "\xe9t\xe9"}));
   EXPECT_EQ(s.selected, (std::vector<std::string>{"Alpha", "charlie", "delta"}));
   EXPECT_EQ(s.data, (std::vector<intptr_t>{101, 102, 100}));
   auto added = Events("list-add");

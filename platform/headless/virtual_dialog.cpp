@@ -168,10 +168,15 @@ int VirtualDialog::ListAdd(int id, const std::string& text) {
   Control* c = FindMutable(id);
   if (!c || c->kind != ControlKind::kListBox) return -1;
   auto at = c->items.end();
-  // Sorted lists compare bytes, unsigned; an equal text goes after those already there.
+  // Sorted lists ignore case, as the system's sorted list box does; a text equal to ones
+  // already there goes after them.
   if (c->style & kListSort)
-    at = std::upper_bound(c->items.begin(), c->items.end(), text,
-                          [](const std::string& t, const ListItem& item) { return t < item.text; });
+    at = std::upper_bound(
+        c->items.begin(), c->items.end(), text, [](const std::string& t, const ListItem& item) {
+          return std::lexicographical_compare(
+              t.begin(), t.end(), item.text.begin(), item.text.end(),
+              [](unsigned char a, unsigned char b) { return std::tolower(a) < std::tolower(b); });
+        });
   int index = static_cast<int>(at - c->items.begin());
   c->items.insert(at, ListItem{text, 0, false});
   log_.Record(ControlEvent("list-add", *c).Number("index", index).Text("text", text));
