@@ -61,11 +61,21 @@ TEST_F(RecipientsFailures, EachFailingOperationIsShownAndEndsTheResolution) {
   EXPECT_EQ(HandlesInUse(), 0u);
 }
 
-TEST_F(RecipientsFailures, AFailureInALaterPassStillFailsTheExpansion) {
-  // The first lookup (of "Outer") succeeds; the second, inside the same pass, fails.
+TEST_F(RecipientsFailures, AFailureAfterAnExpansionStartsThePassOver) {
+  // The first lookup (of "Outer") succeeds; the second, inside the same pass, fails once: the
+  // next pass looks the name up again and the expansion completes.
   vp::SetFaults("notes.Search@2");
-  EXPECT_EQ(Resolve("Outer"), vp::kGroupExpansionFailed);
+  EXPECT_EQ(Resolve("Outer"), 0);
   EXPECT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Table(), (std::vector<std::string>{"Ann/Acme", "Ben/Acme"}));
+
+  // A lasting failure: the pass after the expansion fails before expanding anything.
+  ui_->messages.clear();
+  vp::SetFaults("notes.Search@2+");
+  EXPECT_EQ(Resolve("Outer"), vp::kGroupExpansionFailed);
+  EXPECT_EQ(Messages().size(), 2u);
+  vp::SetFaults("");
+  EXPECT_EQ(HandlesInUse(), 0u);
 }
 
 TEST_F(RecipientsFailures, AFailedAbbreviationKeepsTheName) {

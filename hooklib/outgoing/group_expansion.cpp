@@ -112,7 +112,12 @@ int ExpandGroups(DbHandle directory, RecipientSet& set) {
         return -1;
       }
       NoteId id = 0;
-      if (FindGroupDocument(directory, name, &id) != 0) return kGroupExpansionFailed;
+      if (FindGroupDocument(directory, name, &id) != 0) {
+        // A pass that has expanded a group starts over, so the failed name is looked up again;
+        // a pass that fails before expanding anything ends the expansion.
+        if (again) break;
+        return kGroupExpansionFailed;
+      }
       if (id == 0) {
         previous = at++;
         continue;
@@ -122,9 +127,13 @@ int ExpandGroups(DbHandle directory, RecipientSet& set) {
         NotesStatus status = api.OpenNote(directory, id, 0, &note);
         if (status) {
           ShowNotesError(status);
+          if (again) break;
           return kGroupExpansionFailed;
         }
         status = api.ItemInfo(note, "Members", nullptr, nullptr, nullptr, nullptr);
+        status &= kNotesStatusMask;
+        // Only a missing item means "not a list of members"; a failing read is not taken for
+        // one, or a group would silently stand in the recipients as if it were a person.
         if (status && status != kNotesItemNotFound) {
           api.CloseNote(note);
           ShowNotesError(status);
