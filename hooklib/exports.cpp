@@ -6,26 +6,12 @@
 #include "hooklib/core/temp_files.h"
 #include "hooklib/export.h"
 #include "hooklib/gnupg/key_listing.h"
-
-namespace {
-
-// Every export catches what the code below might throw (allocation failures), so the script
-// that called it sees a failure result, never an exception.
-template <typename F>
-int Guarded(F&& body) {
-  try {
-    return body();
-  } catch (...) {
-    return -1;
-  }
-}
-
-}  // namespace
+#include "hooklib/guarded.h"
 
 extern "C" {
 
 VP_EXPORT int InitOrlavex(const char* notesVersion, const char* subformVersion) {
-  return Guarded([&] { return vp::InitOrlavexImpl(notesVersion, subformVersion); });
+  return vp::Guarded(-1, [&] { return vp::InitOrlavexImpl(notesVersion, subformVersion); });
 }
 
 // One body for both names: the script calls them around its work, and nothing is needed.
@@ -47,19 +33,15 @@ VP_EXPORT int GetAutoOpenPgpMail() {
 }
 
 VP_EXPORT const char* GetTempDir() {
-  try {
-    return vp::GetTempDir();
-  } catch (...) {
-    return "";
-  }
+  return vp::Guarded<const char*>("", [] { return vp::GetTempDir(); });
 }
 
 VP_EXPORT int WipeFile(const char* path) {
-  return Guarded([&] { return vp::WipeFile(path); });
+  return vp::Guarded(-1, [&] { return vp::WipeFile(path); });
 }
 
 VP_EXPORT int PgpCheckKey(char* name, int* found) {
-  return Guarded([&] {
+  return vp::Guarded(-1, [&] {
     if (!name) {
       if (found) *found = 0;
       return -1;

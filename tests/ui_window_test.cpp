@@ -7,6 +7,8 @@
 #include <chrono>
 #include <thread>
 
+#include "hooklib/core/messages.h"
+#include "hooklib/guarded.h"
 #include "hooklib/resources/dialogs.h"
 #include "platform/headless/headless_ui.h"
 #include "platform/headless/window_table.h"
@@ -183,6 +185,30 @@ TEST_F(UiWindowTest, NobodyToAnswerGetsCancelWithoutWaitingForInput) {
   // The transcript keeps the full record as well.
   EXPECT_EQ(Events("message").size(), 3u);
   EXPECT_EQ(Events("dialog-close").size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// What an export does when the code below it throws: the window comes back, the user hears why,
+// and the script gets the failure result instead of an exception.
+TEST_F(UiWindowTest, AnExceptionBelowAnExportIsAFailureTheUserHearsOf) {
+  ScopedWindow notes("NOTESframe", {0, 0, 800, 600});
+  int result = vp::Guarded(-1, [&]() -> int {
+    vp::NotesWindowDisabled disabled;
+    EXPECT_FALSE(vp::Ui().IsWindowEnabled(notes.handle));
+    throw std::bad_alloc();
+  });
+  EXPECT_EQ(result, -1);
+  EXPECT_TRUE(vp::Ui().IsWindowEnabled(notes.handle));
+  EXPECT_EQ(vp::Guarded<const char*>("", []() -> const char* { throw 1; }), std::string(""));
+  auto boxes = Events("message");
+  ASSERT_EQ(boxes.size(), 2u) << RawLog();
+  EXPECT_EQ(boxes[0]["text"], "Insufficient memory to complete the operation.");
+  EXPECT_EQ(boxes[1]["text"], "The operation stopped on an internal error.");
+  EXPECT_EQ(vp::Guarded(-1, [] { return 7; }), 7);
+  EXPECT_EQ(Events("message").size(), 2u);
 }
 
 }  // namespace

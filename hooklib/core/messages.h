@@ -23,6 +23,15 @@ void BringToFront(WindowHandle window, int controlId);
 // Finds the Notes main window ("NOTESframe", else "NOTES"), remembers it as the owner of every
 // box and dialog, and enables or disables it.
 void EnableNotesWindow(bool enable);
+
+// Keeps the Notes window disabled for its lifetime: enabled again however an export ends, an
+// exception from an allocation included.
+struct NotesWindowDisabled {
+  NotesWindowDisabled() { EnableNotesWindow(false); }
+  ~NotesWindowDisabled() { EnableNotesWindow(true); }
+  NotesWindowDisabled(const NotesWindowDisabled&) = delete;
+  NotesWindowDisabled& operator=(const NotesWindowDisabled&) = delete;
+};
 // The window EnableNotesWindow last found (null before or when none was found).
 WindowHandle NotesWindow();
 

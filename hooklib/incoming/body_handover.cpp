@@ -28,12 +28,6 @@ const char* const kEncryptedExtensions[] = {".pgp", ".gpg", ".asc"};
 
 char g_handover_path[256];
 
-// Enables the Notes window again however the export ends.
-struct NotesWindowDisabled {
-  NotesWindowDisabled() { EnableNotesWindow(false); }
-  ~NotesWindowDisabled() { EnableNotesWindow(true); }
-};
-
 // Keeps LF and the printable ASCII range; everything else goes, closing up the text.
 void CleanBody(char* body) {
   char* out = body;

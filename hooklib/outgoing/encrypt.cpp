@@ -122,11 +122,7 @@ int EncryptSteps(const char* server, const char* sender, const char* recipients,
 int DoEncryptImpl(const char* server, const char* sender, const char* recipients, const char* body,
                   char* attachments) {
   if (!CheckInitialised()) return -1;
-  // Enabled again however the steps end, an exception from an allocation included.
-  struct NotesWindowDisabled {
-    NotesWindowDisabled() { EnableNotesWindow(false); }
-    ~NotesWindowDisabled() { EnableNotesWindow(true); }
-  } disabled;
+  NotesWindowDisabled disabled;
   return EncryptSteps(server, sender, recipients, body, attachments);
 }
 
