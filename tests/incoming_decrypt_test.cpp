@@ -38,7 +38,7 @@ TEST_P(IncomingBothVersions, KnownSignerIsNamedAndSignatureSilencedByTheSetting)
   EXPECT_EQ(Events("dialog-open").size(), 1u);  // the passphrase stayed cached
 }
 
-TEST_P(IncomingBothVersions, UnknownSignerOnceAndBadSignatureCountsAsUnsigned) {
+TEST_P(IncomingBothVersions, UnknownSignerOncePerSignatureAndBadSignatureCountsAsUnsigned) {
   std::string fromErin = Make(erin_, Erin().passphrase, "--clearsign", kMemo, false);
   std::string tampered = FromAlice("--clearsign", kMemo, false);
   tampered.replace(tampered.find("noon"), 4, "dawn");
@@ -52,6 +52,25 @@ TEST_P(IncomingBothVersions, UnknownSignerOnceAndBadSignatureCountsAsUnsigned) {
   ASSERT_EQ(Decrypt(tampered, &out), 0);
   EXPECT_EQ(Boxes(),
             (Texts{"Information: " + Format(160, "email"), "Warning: " + Format(147, "email")}));
+
+  // Two strangers signing one memo are two unknown signers.
+  std::string params = dir_ + "/frank.params";
+  WriteFile(params,
+            std::string("Key-Type: ") +
+                (version_ == GnuPG::k1 ? "RSA\nKey-Length: 1024" : "EDDSA\nKey-Curve: ed25519") +
+                "\nName-Real: Frank Stranger\nName-Email: frank@example.org\n"
+                "%no-protection\n%commit\n");
+  std::string made;
+  ASSERT_EQ(Gpg(version_, erin_, "--batch --gen-key '" + params + "'", &made), 0) << made;
+  std::string twoStrangers = Make(
+      erin_, Erin().passphrase,
+      "--local-user erin@example.org --local-user frank@example.org --clearsign", kMemo, false);
+  ASSERT_EQ(Decrypt(twoStrangers, &out), 0);
+  EXPECT_EQ(out, kMemo);
+  EXPECT_EQ(
+      Boxes(),
+      (Texts{"Information: " + Format(160, "email"), "Warning: " + Format(147, "email"),
+             "Information: " + Format(160, "email"), "Information: " + Format(160, "email")}));
 }
 
 TEST_P(IncomingBothVersions, MessageForAKeyWeLackShowsGnuPGsOwnText) {

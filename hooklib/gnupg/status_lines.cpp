@@ -76,6 +76,7 @@ const DecryptRule kDecryptRules[] = {
     {DecryptLine::kNoData, "NODATA", nullptr, nullptr},
     {DecryptLine::kDecryptionDone, "DECRYPTION_OKAY", nullptr, nullptr},
     {DecryptLine::kDecryptionDone, "END_DECRYPTION", nullptr, nullptr},
+    {DecryptLine::kNewSignature, "NEWSIG", nullptr, nullptr},
 };
 
 }  // namespace

@@ -21,8 +21,9 @@ bool HasStatus(const char* result, const char* keyword);
 
 // What one line of a decrypt or verify run tells, tested in this order: a rejected passphrase,
 // a good signature, a signature by a key not on the key ring, no OpenPGP data, the end of
-// decryption. Unknown signers are recognised from the ERRSIG (no public key) and NO_PUBKEY
-// status lines, which are never translated, and from GnuPG 1.4's English log line as well.
+// decryption (then the start of the next signature, which no verdict depends on). Unknown signers
+// are recognised from the ERRSIG (no public key) and NO_PUBKEY status lines, which are never
+// translated, and from GnuPG 1.4's English log line as well.
 enum class DecryptLine {
   kOther,
   kWrongPassphrase,
@@ -30,6 +31,7 @@ enum class DecryptLine {
   kUnknownSigner,
   kNoData,
   kDecryptionDone,
+  kNewSignature,
 };
 DecryptLine ClassifyDecryptLine(const char* line);
 

@@ -75,10 +75,23 @@ void ShowUnknownSigner(const Verdict& v) {
   }
 }
 
+// The key id a status line names after its keyword ("[GNUPG:] ERRSIG <keyid> ..."); "" for a
+// log line.
+std::string SignatureKeyOf(const char* line) {
+  if (!StartsWith(line, kStatusPrefix)) return "";
+  const char* id = strchr(line + strlen(kStatusPrefix), ' ');
+  if (!id) return "";
+  ++id;
+  return std::string(id, strcspn(id, " "));
+}
+
 // Applies the line tests to a run result (left unchanged) and shows the signer messages.
 RunOutcome ScanDecryptRun(const char* result, Verdict& v) {
   std::string text(result);
-  bool unknownShown = false;  // one signature yields up to three unknown-signer lines
+  // One signature yields up to three unknown-signer lines (ERRSIG and NO_PUBKEY naming its key,
+  // GnuPG 1.4's log line naming none); each signature is told once.
+  bool unknownShown = false;
+  std::string unknownKey;
   char* cursor = nullptr;
   for (char* line = NextToken(text.data(), "\r\n", &cursor); line;
        line = NextToken(text.data(), "\r\n", &cursor)) {
@@ -89,15 +102,24 @@ RunOutcome ScanDecryptRun(const char* result, Verdict& v) {
         v.signatureSeen = true;
         ShowGoodSignature(v, GoodSignatureSigner(line));
         break;
-      case DecryptLine::kUnknownSigner:
+      case DecryptLine::kUnknownSigner: {
         v.signatureSeen = true;
-        if (!unknownShown) ShowUnknownSigner(v);
+        std::string key = SignatureKeyOf(line);
+        if (!unknownShown || (!key.empty() && !unknownKey.empty() && key != unknownKey)) {
+          ShowUnknownSigner(v);
+        }
         unknownShown = true;
+        if (!key.empty()) unknownKey = key;
         break;
+      }
       case DecryptLine::kNoData:
         return RunOutcome::kNoData;
       case DecryptLine::kDecryptionDone:
         return RunOutcome::kComplete;
+      case DecryptLine::kNewSignature:
+        unknownShown = false;
+        unknownKey.clear();
+        break;
       case DecryptLine::kOther:
         break;
     }
