@@ -124,6 +124,27 @@ TEST_F(IncomingHost, QuotedTextIsWrittenAsItStands) {
   EXPECT_EQ(vp::DoDecryptBodyImpl("Bob", body.data(), "a.doc"), -1);
   EXPECT_EQ(ReadFile(vp::HandOverPath()), "> quoted\r\n> text");
   EXPECT_TRUE(Boxes().empty());
+
+  // A temporary folder too long for the hand-over name is refused, not written under a cut name.
+  std::string deep = dir_ + "/" + std::string(240, 'd');
+  std::filesystem::create_directories(deep);
+  const char* saved = getenv("TMPDIR");
+  std::string restore = saved ? saved : "";
+  setenv("TMPDIR", deep.c_str(), 1);
+  EXPECT_EQ(vp::DoQuoteBodyImpl("> quoted"), -1);
+  EXPECT_EQ(vp::DoDecryptBodyImpl("Bob", body.data(), "a.doc"), -1);
+  if (saved) {
+    setenv("TMPDIR", restore.c_str(), 1);
+  } else {
+    unsetenv("TMPDIR");
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(deep));
+  // The box's fixed-size text shows the start of the name.
+  Texts boxes = Boxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].rfind("Error: Unable to open " + deep.substr(0, 100), 0), 0u) << boxes[0];
+  EXPECT_EQ(boxes[1], boxes[0]);
+  EXPECT_EQ(Events("dialog-open").size(), 1u);  // no passphrase asked for a body that cannot land
 }
 
 }  // namespace

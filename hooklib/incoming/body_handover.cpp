@@ -51,6 +51,14 @@ void StripEncryptedExtension(std::string& name) {
   }
 }
 
+// True (after telling the user) when the temporary folder is too long for the hand-over name.
+bool HandOverPathTooLong() {
+  if (HandOverPath()[0]) return false;
+  std::string wanted = std::string(GetTempDir()) + kPathSeparator + "mailbody.pgp";
+  ShowError("Unable to open %s for writing.", wanted.c_str());
+  return true;
+}
+
 FILE* CreateHandOverFile() {
   FILE* f = fopen(HandOverPath(), "wb");
   if (!f) ShowError("Unable to open %s for writing.", HandOverPath());
@@ -80,8 +88,10 @@ void WriteAttachmentLines(FILE* f, const char* attachments) {
 }  // namespace
 
 const char* HandOverPath() {
-  snprintf(g_handover_path, sizeof g_handover_path, "%s%c%s", GetTempDir(), kPathSeparator,
-           "mailbody.pgp");
+  int n = snprintf(g_handover_path, sizeof g_handover_path, "%s%c%s", GetTempDir(), kPathSeparator,
+                   "mailbody.pgp");
+  // A cut name would be another file: the script would read an old one or none.
+  if (n < 0 || static_cast<size_t>(n) >= sizeof g_handover_path) g_handover_path[0] = '\0';
   return g_handover_path;
 }
 
@@ -102,7 +112,7 @@ int DoDecryptBodyImpl(const char* name, char* body, const char* attachments) {
   if (!CheckInitialised()) return -1;
   NotesWindowDisabled disabled;
   CopyText(SenderName(), kSenderNameSize, name ? name : "");
-  if (!body) return -1;
+  if (!body || HandOverPathTooLong()) return -1;
   CleanBody(body);
 
   char* text = nullptr;
@@ -135,7 +145,7 @@ int DoDecryptBodyImpl(const char* name, char* body, const char* attachments) {
 
 int DoQuoteBodyImpl(const char* text) {
   NotesWindowDisabled disabled;
-  if (!text || !text[0]) return -1;
+  if (!text || !text[0] || HandOverPathTooLong()) return -1;
   WipeFile(HandOverPath());
   FILE* f = CreateHandOverFile();
   if (!f) return -1;

@@ -1,6 +1,7 @@
 // Decryption and verification: the decrypt run, its verdicts, and the key offer that follows.
 #include "hooklib/incoming/decrypt_verify.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -233,11 +234,15 @@ int DecryptMessage(const char* text, char** output, size_t* outputLength) {
   // The output file was reserved before the run, so GnuPG wrote it only when it reports
   // plaintext or left bytes in it; otherwise its explanation is in the run result.
   std::string plaintext;
+  errno = 0;
   bool readable = ReadTextFile(outputFile.Path(), &plaintext);
+  // An open that failed tells its own error number; an output GnuPG never wrote is reported
+  // as the missing file it would have been.
+  int openError = !readable && errno != 0 ? errno : kFileNotFoundError;
   if (!readable || (plaintext.empty() && !HasStatus(runResult.c_str(), "PLAINTEXT"))) {
     char caption[256];
     snprintf(caption, sizeof caption, "Unable to open %s for checking file length (%d).",
-             outputFile.Path(), kFileNotFoundError);
+             outputFile.Path(), openError);
     ShowErrorDetails(caption, runResult.c_str());
     return -1;
   }
