@@ -44,6 +44,8 @@ int ExportOwnPublicKey(char* senderName, const char* path) {
     rc = -1;
   } else if (!HasStatus(result, "EXPORTED") && result[0] && !StartsWith(result, "gpg: NOTE: ")) {
     // GnuPG's own words, e.g. that nothing was exported; the mail goes on without the key.
+    // GnuPG 2 reports every export in status lines, so a run that exported a key counts as
+    // quiet; otherwise each successful export would be shown as an error.
     ShowError("%s", result);
   }
   FreeKeyLists();
