@@ -1,10 +1,12 @@
 // veilpost notes ...: make directory databases, add people and groups, show a database.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "host/commands.h"
+#include "notesemu/data_paths.h"
 #include "notesemu/directory_tools.h"
 
 namespace vphost {
@@ -16,6 +18,15 @@ namespace {
     std::exit(1);
   }
   std::exit(0);
+}
+
+// Databases are named as Notes names them: a relative file lies in the Notes data folder,
+// "SERVER!!FILE" in that server's folder, an absolute path stands as it is.
+constexpr const char* kPathHelp =
+    "the database: a file in the Notes data folder, SERVER!!FILE, or an absolute path";
+
+std::string DatabaseFile(const std::string& path) {
+  return notesemu::FileForNetPath(path);
 }
 
 struct NotesOptions {
@@ -34,33 +45,40 @@ void AddNotesCommands(CLI::App& app) {
   notes->require_subcommand(1);
 
   CLI::App* create = notes->add_subcommand("new-directory", "Create an empty directory database");
-  create->add_option("PATH", o.path, "the new database file")->required();
-  create->callback([] { Finish(notesemu::CreateDirectoryDatabase(o.path)); });
+  create->add_option("PATH", o.path, kPathHelp)->required();
+  create->callback([] {
+    std::string file = DatabaseFile(o.path);
+    // A server's folder comes into being with its first database.
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(file).parent_path(), ignored);
+    Finish(notesemu::CreateDirectoryDatabase(file));
+  });
 
   CLI::App* person = notes->add_subcommand("add-person", "Add a Person document");
-  person->add_option("PATH", o.path, "the directory database")->required();
+  person->add_option("PATH", o.path, kPathHelp)->required();
   person->add_option("CANONICAL-NAME", o.name, "e.g. \"CN=Bob Example/O=Acme\"")->required();
   person->add_option("--short", o.shortName, "the short name");
   person->add_option("--mail", o.mail, "the internet address");
   person->callback([] {
-    Finish(notesemu::AddDirectoryEntries(o.path, {{o.name, o.shortName, o.mail}}, {}));
+    Finish(
+        notesemu::AddDirectoryEntries(DatabaseFile(o.path), {{o.name, o.shortName, o.mail}}, {}));
   });
 
   CLI::App* group = notes->add_subcommand(
       "add-group", "Add a Group document (no MEMBER: a document without a Members item)");
-  group->add_option("PATH", o.path, "the directory database")->required();
+  group->add_option("PATH", o.path, kPathHelp)->required();
   group->add_option("NAME", o.name, "the group's name")->required();
   group->add_option("MEMBER", o.members, "member names, as stored in the directory");
   group->callback([] {
     notesemu::GroupEntry entry{o.name, o.members, !o.members.empty()};
-    Finish(notesemu::AddDirectoryEntries(o.path, {}, {entry}));
+    Finish(notesemu::AddDirectoryEntries(DatabaseFile(o.path), {}, {entry}));
   });
 
   CLI::App* show = notes->add_subcommand("show", "Dump a database's info, notes and items");
-  show->add_option("PATH", o.path, "the database file")->required();
+  show->add_option("PATH", o.path, kPathHelp)->required();
   show->callback([] {
     std::string dump;
-    std::string error = notesemu::DumpDatabase(o.path, &dump);
+    std::string error = notesemu::DumpDatabase(DatabaseFile(o.path), &dump);
     if (error.empty()) std::fputs(dump.c_str(), stdout);
     Finish(error);
   });

@@ -1,6 +1,8 @@
 // The host's directory tools and its resolve command, run as the user runs them.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/notes_fixture.h"
 #include "support/test_env.h"
 
@@ -48,6 +50,29 @@ TEST_F(NotesTools, BuildAndShowADirectory) {
 
   ASSERT_EQ(Veilpost("resolve '' 'bob;;sales \"east\";Zed'", &out), 0) << out;
   EXPECT_EQ(out, "Bob Example/Acme\nOther\nZed\n");
+}
+
+// Databases are named as Notes names them, wherever the tools are run from: a server's
+// directory is where the resolution of a memo sent through that server looks for groups.
+TEST_F(NotesTools, DatabasesAreNamedAsNotesNamesThem) {
+  std::string out;
+  auto elsewhere = [&](const std::string& args) {
+    std::string text;
+    int rc = RunCommand("cd / && VEILPOST_NOTES_DATA='" + data_ + "' '" + VeilpostBinary() + "' " +
+                            args + " </dev/null 2>&1",
+                        &text);
+    out = text;
+    return rc;
+  };
+  ASSERT_EQ(elsewhere("notes new-directory names.nsf"), 0) << out;
+  ASSERT_EQ(elsewhere("notes new-directory 'CN=Mail1/O=Acme!!names.nsf'"), 0) << out;
+  ASSERT_EQ(elsewhere("notes add-group 'Mail1/Acme!!names.nsf' Sales 'CN=Ann/O=Acme' Ben"), 0)
+      << out;
+  EXPECT_TRUE(std::filesystem::exists(data_ + "/names.nsf"));
+  ASSERT_EQ(elsewhere("resolve 'CN=Mail1/O=Acme' Sales"), 0) << out;
+  EXPECT_EQ(out, "Ben\nAnn/Acme\n");  // in the order of the names as stored
+  ASSERT_EQ(elsewhere("resolve '' Sales"), 0) << out;  // the local directory has no such group
+  EXPECT_EQ(out, "Sales\n");
 }
 
 TEST_F(NotesTools, BadInputFailsWithAMessage) {
