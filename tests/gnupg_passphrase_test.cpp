@@ -93,6 +93,10 @@ TEST(GnuPGStatusLines, WrongPassphraseIsRecognisedInBothForms) {
   EXPECT_FALSE(vp::IsWrongPassphraseLine("gpg: [GNUPG:] BAD_PASSPHRASE x"));
   EXPECT_TRUE(vp::HasStatus("x\r\n[GNUPG:] NO_PUBKEY 1234\r\n", "NO_PUBKEY"));
   EXPECT_FALSE(vp::HasStatus("[GNUPG:] NO_PUBKEYS\n", "NO_PUBKEY"));
+  // A run is scanned up to the end of its encryption.
+  EXPECT_TRUE(vp::RunReportsWrongPassphrase("x\r\n[GNUPG:] BAD_PASSPHRASE 01\r\n"));
+  EXPECT_FALSE(
+      vp::RunReportsWrongPassphrase("[GNUPG:] END_ENCRYPTION\r\n[GNUPG:] BAD_PASSPHRASE 01\r\n"));
 }
 
 // Signs a file with real GnuPG and tells whether the run reported a wrong passphrase.

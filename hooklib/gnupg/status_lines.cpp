@@ -117,7 +117,14 @@ bool IsWrongPassphraseLine(const char* line) {
 }
 
 bool RunReportsWrongPassphrase(const char* result) {
-  return AnyLine(result, [](const char* line) { return IsWrongPassphraseLine(line); });
+  bool wrong = false;
+  // The scan ends with the encryption's end: nothing after it concerns the passphrase.
+  AnyLine(result, [&wrong](const char* line) {
+    if (LineHasStatus(line, "END_ENCRYPTION")) return true;
+    wrong = IsWrongPassphraseLine(line);
+    return wrong;
+  });
+  return wrong;
 }
 
 bool HasStatus(const char* result, const char* keyword) {

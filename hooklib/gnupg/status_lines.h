@@ -12,7 +12,8 @@ constexpr const char* kStatusPrefix = "[GNUPG:] ";
 // means "bad passphrase" (GnuPG 2 reports the failed operation with the code instead).
 bool IsWrongPassphraseLine(const char* line);
 
-// True when any line of a run result reports a rejected passphrase. Does not change the text.
+// True when a line of an encryption or signing run result, up to its END_ENCRYPTION line,
+// reports a rejected passphrase. Does not change the text.
 bool RunReportsWrongPassphrase(const char* result);
 
 // True when a status line of `result` has the keyword (e.g. "NO_PUBKEY"), i.e. a line starts
