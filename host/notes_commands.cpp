@@ -1,7 +1,6 @@
 // veilpost notes ...: make directory databases, add people and groups, show a database.
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -25,10 +24,6 @@ namespace {
 constexpr const char* kPathHelp =
     "the database: a file in the Notes data folder, SERVER!!FILE, or an absolute path";
 
-std::string DatabaseFile(const std::string& path) {
-  return notesemu::FileForNetPath(path);
-}
-
 struct NotesOptions {
   std::string path;
   std::string name;
@@ -46,13 +41,8 @@ void AddNotesCommands(CLI::App& app) {
 
   CLI::App* create = notes->add_subcommand("new-directory", "Create an empty directory database");
   create->add_option("PATH", o.path, kPathHelp)->required();
-  create->callback([] {
-    std::string file = DatabaseFile(o.path);
-    // A server's folder comes into being with its first database.
-    std::error_code ignored;
-    std::filesystem::create_directories(std::filesystem::path(file).parent_path(), ignored);
-    Finish(notesemu::CreateDirectoryDatabase(file));
-  });
+  create->callback(
+      [] { Finish(notesemu::CreateDirectoryDatabase(notesemu::FileForNetPath(o.path))); });
 
   CLI::App* person = notes->add_subcommand("add-person", "Add a Person document");
   person->add_option("PATH", o.path, kPathHelp)->required();
@@ -60,8 +50,8 @@ void AddNotesCommands(CLI::App& app) {
   person->add_option("--short", o.shortName, "the short name");
   person->add_option("--mail", o.mail, "the internet address");
   person->callback([] {
-    Finish(
-        notesemu::AddDirectoryEntries(DatabaseFile(o.path), {{o.name, o.shortName, o.mail}}, {}));
+    Finish(notesemu::AddDirectoryEntries(notesemu::FileForNetPath(o.path),
+                                         {{o.name, o.shortName, o.mail}}, {}));
   });
 
   CLI::App* group = notes->add_subcommand(
@@ -71,14 +61,14 @@ void AddNotesCommands(CLI::App& app) {
   group->add_option("MEMBER", o.members, "member names, as stored in the directory");
   group->callback([] {
     notesemu::GroupEntry entry{o.name, o.members, !o.members.empty()};
-    Finish(notesemu::AddDirectoryEntries(DatabaseFile(o.path), {}, {entry}));
+    Finish(notesemu::AddDirectoryEntries(notesemu::FileForNetPath(o.path), {}, {entry}));
   });
 
   CLI::App* show = notes->add_subcommand("show", "Dump a database's info, notes and items");
   show->add_option("PATH", o.path, kPathHelp)->required();
   show->callback([] {
     std::string dump;
-    std::string error = notesemu::DumpDatabase(DatabaseFile(o.path), &dump);
+    std::string error = notesemu::DumpDatabase(notesemu::FileForNetPath(o.path), &dump);
     if (error.empty()) std::fputs(dump.c_str(), stdout);
     Finish(error);
   });

@@ -158,6 +158,9 @@ std::string CheckPersonName(const std::string& name) {
 }
 
 std::string CreateDirectoryDatabase(const std::string& path) {
+  // A server's folder comes into being with its first database.
+  std::error_code ignored;
+  std::filesystem::create_directories(std::filesystem::path(Absolute(path)).parent_path(), ignored);
   NotesStore store;
   vp::NotesStatus status = store.CreateDatabase(Absolute(path), kDirectoryInfo);
   return status ? Failed(path, status) : "";

@@ -20,7 +20,7 @@ struct GroupEntry {
   bool membersItem = true;           // false: no "Members" item even when `members` is empty
 };
 
-// Creates a new, empty directory database; refuses an existing path.
+// Creates a new, empty directory database, and the folder it lies in; refuses an existing path.
 std::string CreateDirectoryDatabase(const std::string& path);
 
 // Adds people and groups to the directory at `path` in one transaction (all or nothing).

@@ -128,16 +128,11 @@ TEST_F(IncomingHost, QuotedTextIsWrittenAsItStands) {
   // A temporary folder too long for the hand-over name is refused, not written under a cut name.
   std::string deep = dir_ + "/" + std::string(240, 'd');
   std::filesystem::create_directories(deep);
-  const char* saved = getenv("TMPDIR");
-  std::string restore = saved ? saved : "";
+  std::string saved = getenv("TMPDIR");  // every test process has its own
   setenv("TMPDIR", deep.c_str(), 1);
   EXPECT_EQ(vp::DoQuoteBodyImpl("> quoted"), -1);
   EXPECT_EQ(vp::DoDecryptBodyImpl("Bob", body.data(), "a.doc"), -1);
-  if (saved) {
-    setenv("TMPDIR", restore.c_str(), 1);
-  } else {
-    unsetenv("TMPDIR");
-  }
+  setenv("TMPDIR", saved.c_str(), 1);
   EXPECT_TRUE(std::filesystem::is_empty(deep));
   // The box's fixed-size text shows the start of the name.
   Texts boxes = Boxes();

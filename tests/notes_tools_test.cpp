@@ -11,10 +11,12 @@ namespace {
 
 class NotesTools : public NotesFixture {
  protected:
-  // Runs veilpost with `args` (shell words) and the test's data folder; stdout and stderr.
-  int Veilpost(const std::string& args, std::string* out = nullptr) {
+  // Runs veilpost with `args` (shell words) and the test's data folder, from the folder `from`
+  // (the data folder when empty); stdout and stderr.
+  int Veilpost(const std::string& args, std::string* out = nullptr, std::string from = "") {
+    if (from.empty()) from = data_;
     std::string text;
-    int rc = RunCommand("cd '" + data_ + "' && VEILPOST_NOTES_DATA='" + data_ + "' '" +
+    int rc = RunCommand("cd '" + from + "' && VEILPOST_NOTES_DATA='" + data_ + "' '" +
                             VeilpostBinary() + "' " + args + " </dev/null 2>&1",
                         &text);
     if (out) *out = text;
@@ -56,21 +58,14 @@ TEST_F(NotesTools, BuildAndShowADirectory) {
 // directory is where the resolution of a memo sent through that server looks for groups.
 TEST_F(NotesTools, DatabasesAreNamedAsNotesNamesThem) {
   std::string out;
-  auto elsewhere = [&](const std::string& args) {
-    std::string text;
-    int rc = RunCommand("cd / && VEILPOST_NOTES_DATA='" + data_ + "' '" + VeilpostBinary() + "' " +
-                            args + " </dev/null 2>&1",
-                        &text);
-    out = text;
-    return rc;
-  };
+  auto elsewhere = [&](const std::string& args) { return Veilpost(args, &out, "/"); };
   ASSERT_EQ(elsewhere("notes new-directory names.nsf"), 0) << out;
   ASSERT_EQ(elsewhere("notes new-directory 'CN=Mail1/O=Acme!!names.nsf'"), 0) << out;
   ASSERT_EQ(elsewhere("notes add-group 'Mail1/Acme!!names.nsf' Sales 'CN=Ann/O=Acme' Ben"), 0)
       << out;
   EXPECT_TRUE(std::filesystem::exists(data_ + "/names.nsf"));
   ASSERT_EQ(elsewhere("resolve 'CN=Mail1/O=Acme' Sales"), 0) << out;
-  EXPECT_EQ(out, "Ben\nAnn/Acme\n");  // in the order of the names as stored
+  EXPECT_EQ(out, "Ben\nAnn/Acme\n");                   // in the order of the names as stored
   ASSERT_EQ(elsewhere("resolve '' Sales"), 0) << out;  // the local directory has no such group
   EXPECT_EQ(out, "Sales\n");
 }

@@ -92,7 +92,6 @@ TEST_F(RecipientsResolve, UsesTheServersDirectoryForGroups) {
   AddPeople({{"CN=Bob Example/O=Acme", "bob", ""}});
   AddGroup("Remote", {"CN=Local/O=Acme"});
   std::string serverDir = data_ + "/servers/mail1%2Facme";
-  std::filesystem::create_directories(serverDir);
   ASSERT_EQ(notesemu::CreateDirectoryDatabase(serverDir + "/names.nsf"), "");
   ASSERT_EQ(notesemu::AddDirectoryEntries(serverDir + "/names.nsf", {},
                                           {{"Remote", {"CN=Far/O=Acme"}, true}}),

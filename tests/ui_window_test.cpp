@@ -187,10 +187,6 @@ TEST_F(UiWindowTest, NobodyToAnswerGetsCancelWithoutWaitingForInput) {
   EXPECT_EQ(Events("dialog-close").size(), 1u);
 }
 
-}  // namespace
-
-namespace {
-
 // What an export does when the code below it throws: the window comes back, the user hears why,
 // and the script gets the failure result instead of an exception.
 TEST_F(UiWindowTest, AnExceptionBelowAnExportIsAFailureTheUserHearsOf) {

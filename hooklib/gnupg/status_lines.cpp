@@ -8,6 +8,17 @@
 #include "hooklib/gnupg/text_utils.h"
 
 namespace vp {
+
+std::string StatusField(const char* line, int n) {
+  if (!line || !StartsWith(line, kStatusPrefix) || n < 0) return "";
+  const char* p = line + strlen(kStatusPrefix);
+  for (int field = 0; field < n && p; ++field) {
+    p = strchr(p, ' ');
+    if (p) ++p;
+  }
+  return p ? std::string(p, strcspn(p, " \r\n")) : "";
+}
+
 namespace {
 
 // GnuPG's error code for a bad passphrase, in the low 16 bits of its error values.
@@ -43,15 +54,7 @@ constexpr int kErrsigCodeField = 6;
 constexpr const char* kNoPublicKeyCode = "9";
 
 bool IsNoPublicKeyErrsig(const char* line) {
-  if (!LineHasStatus(line, "ERRSIG")) return false;
-  const char* p = line + strlen(kStatusPrefix);
-  for (int field = 0; field < kErrsigCodeField && p; ++field) {
-    p = strchr(p, ' ');
-    if (p) ++p;
-  }
-  if (!p) return false;
-  size_t n = strcspn(p, " \r\n");
-  return n == strlen(kNoPublicKeyCode) && strncmp(p, kNoPublicKeyCode, n) == 0;
+  return LineHasStatus(line, "ERRSIG") && StatusField(line, kErrsigCodeField) == kNoPublicKeyCode;
 }
 
 bool IsStatus(const char* line, const char* keyword) {

@@ -1,11 +1,16 @@
 // Reading GnuPG's run results: line splitting and the status lines the system acts on.
 #pragma once
+#include <string>
 
 namespace vp {
 
 // The prefix of every machine-readable status line; only lines that begin with it count as
 // status lines, so text that GnuPG echoes from a message can never pose as a verdict.
 constexpr const char* kStatusPrefix = "[GNUPG:] ";
+
+// Field `n` of a status line, counting the keyword as field 0 ("[GNUPG:] ERRSIG <keyid> ...":
+// field 1 is the key id); "" for a log line or a line with fewer fields.
+std::string StatusField(const char* line, int n);
 
 // True when `line` reports a rejected passphrase, in either form GnuPG uses: the
 // BAD_PASSPHRASE status line of GnuPG 1.4, or an ERROR/FAILURE status line whose error code

@@ -51,11 +51,14 @@ void StripEncryptedExtension(std::string& name) {
   }
 }
 
+std::string WantedHandOverPath() {
+  return std::string(GetTempDir()) + kPathSeparator + "mailbody.pgp";
+}
+
 // True (after telling the user) when the temporary folder is too long for the hand-over name.
 bool HandOverPathTooLong() {
   if (HandOverPath()[0]) return false;
-  std::string wanted = std::string(GetTempDir()) + kPathSeparator + "mailbody.pgp";
-  ShowError("Unable to open %s for writing.", wanted.c_str());
+  ShowError("Unable to open %s for writing.", WantedHandOverPath().c_str());
   return true;
 }
 
@@ -88,10 +91,13 @@ void WriteAttachmentLines(FILE* f, const char* attachments) {
 }  // namespace
 
 const char* HandOverPath() {
-  int n = snprintf(g_handover_path, sizeof g_handover_path, "%s%c%s", GetTempDir(), kPathSeparator,
-                   "mailbody.pgp");
+  std::string wanted = WantedHandOverPath();
   // A cut name would be another file: the script would read an old one or none.
-  if (n < 0 || static_cast<size_t>(n) >= sizeof g_handover_path) g_handover_path[0] = '\0';
+  if (wanted.size() < sizeof g_handover_path) {
+    memcpy(g_handover_path, wanted.c_str(), wanted.size() + 1);
+  } else {
+    g_handover_path[0] = '\0';
+  }
   return g_handover_path;
 }
 

@@ -76,16 +76,6 @@ void ShowUnknownSigner(const Verdict& v) {
   }
 }
 
-// The key id a status line names after its keyword ("[GNUPG:] ERRSIG <keyid> ..."); "" for a
-// log line.
-std::string SignatureKeyOf(const char* line) {
-  if (!StartsWith(line, kStatusPrefix)) return "";
-  const char* id = strchr(line + strlen(kStatusPrefix), ' ');
-  if (!id) return "";
-  ++id;
-  return std::string(id, strcspn(id, " "));
-}
-
 // Applies the line tests to a run result (left unchanged) and shows the signer messages.
 RunOutcome ScanDecryptRun(const char* result, Verdict& v) {
   std::string text(result);
@@ -105,7 +95,7 @@ RunOutcome ScanDecryptRun(const char* result, Verdict& v) {
         break;
       case DecryptLine::kUnknownSigner: {
         v.signatureSeen = true;
-        std::string key = SignatureKeyOf(line);
+        std::string key = StatusField(line, 1);  // the signing key; none in a log line
         if (!unknownShown || (!key.empty() && !unknownKey.empty() && key != unknownKey)) {
           ShowUnknownSigner(v);
         }
