@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
 
 #include "hooklib/core/recipient_table.h"
 #include "hooklib/outgoing/recipients.h"
