@@ -147,8 +147,7 @@ std::string CheckPersonName(const std::string& name) {
     size_t slash = name.find('/', start);
     std::string part = name.substr(start, slash == std::string::npos ? slash : slash - start);
     size_t eq = part.find('=');
-    if (eq == std::string::npos || eq == 0 || eq + 1 == part.size() ||
-        AbbreviateName(part) == part) {
+    if (eq == std::string::npos || eq == 0 || eq + 1 == part.size() || !HasComponentKey(part)) {
       return "the component \"" + part + "\" of " + name + " is not KEY=value";
     }
     if (slash == std::string::npos) break;
@@ -178,6 +177,9 @@ std::string AddDirectoryEntries(const std::string& path, const std::vector<Perso
         error = "the mail address has no @: " + p.mail;
       }
     }
+    if (error.empty() && !p.firstName.empty())
+      error = CheckListEntry("the first name", p.firstName);
+    if (error.empty() && !p.lastName.empty()) error = CheckListEntry("the last name", p.lastName);
     if (!error.empty()) return error;
   }
   for (const auto& g : groups) {
@@ -202,6 +204,8 @@ std::string AddDirectoryEntries(const std::string& path, const std::vector<Perso
       w.List("FullName", full, vp::kItemSummary | vp::kItemNames);
       if (!p.shortName.empty()) w.List("ShortName", {p.shortName}, vp::kItemSummary);
       if (!p.mail.empty()) w.Text("InternetAddress", p.mail);
+      if (!p.firstName.empty()) w.Text("FirstName", p.firstName);
+      if (!p.lastName.empty()) w.Text("LastName", p.lastName);
     });
   }
   for (const auto& g : groups) {

@@ -9,9 +9,11 @@
 namespace notesemu {
 
 struct PersonEntry {
-  std::string fullName;   // canonical ("CN=Bob Example/O=Acme") or a flat name ("Bob")
-  std::string shortName;  // optional
-  std::string mail;       // optional internet address
+  std::string fullName;     // canonical ("CN=Bob Example/O=Acme") or a flat name ("Bob")
+  std::string shortName;    // optional
+  std::string mail;         // optional internet address
+  std::string firstName{};  // optional
+  std::string lastName{};   // optional
 };
 
 struct GroupEntry {

@@ -30,8 +30,13 @@ std::string UpperAscii(std::string_view text) {
   return out;
 }
 
+bool HasComponentKey(std::string_view component) {
+  return KeyLength(component) != 0;
+}
+
 bool IsCanonicalName(std::string_view name) {
-  return KeyLength(name.substr(0, name.find('/'))) != 0;
+  // Only the common-name key opens a hierarchical name: "c=smith@example.com" is an address.
+  return name.size() > 3 && UpperAscii(name.substr(0, 3)) == "CN=";
 }
 
 std::string AbbreviateName(std::string_view name) {

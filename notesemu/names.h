@@ -5,8 +5,12 @@
 
 namespace notesemu {
 
-// True when the first component carries a component key such as "CN=" (any case).
+// True when the name begins with the common-name key "CN=" (any case); only such a name is
+// hierarchical.
 bool IsCanonicalName(std::string_view name);
+
+// True when one component of a name begins with a name key such as "O=" (any case).
+bool HasComponentKey(std::string_view component);
 
 // Drops the keys CN, OU, O, C (and the other name keys G, S, I, Q, P, A) from the components of
 // a canonical name; any other name is returned unchanged.

@@ -201,8 +201,8 @@ vp::NotesStatus NotesStore::ItemTextListCount(vp::NoteHandle note, const char* n
     const Item* item = FindItem(note, name, 0);
     FaultPoint("ItemTextListCount", kErrIo);
     size_t n = 0;
-    std::string_view unused;
-    if (item) ItemTextEntry(item->value, 0, &unused, &n);
+    vp::NotesStatus status = item ? ItemTextEntry(item->value, 0, nullptr, &n) : 0;
+    if (status == kErrNotTextList) return status;
     *count = static_cast<uint16_t>(n);
     return 0;
   });
@@ -218,7 +218,7 @@ vp::NotesStatus NotesStore::ItemTextListEntry(vp::NoteHandle note, const char* n
     FaultPoint("ItemTextListEntry", kErrIo);
     if (!item) return kErrItemNotFound;
     std::string_view text;
-    if (!ItemTextEntry(item->value, index, &text, nullptr)) return kErrListIndex;
+    if (vp::NotesStatus status = ItemTextEntry(item->value, index, &text, nullptr)) return status;
     size_t n = std::min<size_t>(text.size(), size - 1u);
     std::memcpy(buffer, text.data(), n);
     buffer[n] = 0;

@@ -72,11 +72,18 @@ vp::NotesStatus NotesStore::AbbreviateName(uint32_t flags, const char* templateN
 
 namespace {
 
+// The first text of a field, "" when the note has none.
+std::string FirstText(const std::vector<std::string>* values) {
+  return values && !values->empty() ? (*values)[0] : std::string();
+}
+
 // Upper-case key -> canonical name, from the Person documents of a directory; the first
-// document (by note id) that claims a key keeps it.
+// document (by note id) that claims a key keeps it. A person is found as users type them: by
+// each full name, its abbreviation and common name, a short name, the mail address, or
+// "FirstName LastName".
 std::unordered_map<std::string, std::string> PersonKeys(StoreFile& directory) {
-  static const std::vector<std::string> kFields = {"FORM", "FULLNAME", "SHORTNAME",
-                                                   "INTERNETADDRESS"};
+  static const std::vector<std::string> kFields = {
+      "FORM", "FULLNAME", "SHORTNAME", "INTERNETADDRESS", "FIRSTNAME", "LASTNAME"};
   std::unordered_map<std::string, std::string> keys;
   auto people = directory.Fields(vp::kNoteClassDocument, kFields);
   for (const NoteFields& note : *people) {
@@ -86,16 +93,22 @@ std::unordered_map<std::string, std::string> PersonKeys(StoreFile& directory) {
       continue;
     }
     const std::string& canonical = (*full)[0];
+    auto claim = [&](const std::string& key) {
+      if (!key.empty()) keys.emplace(UpperAscii(key), canonical);
+    };
     for (const auto& f : *full) {
-      keys.emplace(UpperAscii(f), canonical);
-      keys.emplace(UpperAscii(notesemu::AbbreviateName(f)), canonical);
+      claim(f);
+      std::string abbreviated = notesemu::AbbreviateName(f);
+      claim(abbreviated);
+      if (IsCanonicalName(f)) claim(abbreviated.substr(0, abbreviated.find('/')));
     }
     for (int field : {2, 3}) {
       if (!note.values[field]) continue;
-      for (const auto& v : *note.values[field]) {
-        if (!v.empty()) keys.emplace(UpperAscii(v), canonical);
-      }
+      for (const auto& v : *note.values[field]) claim(v);
     }
+    std::string first = FirstText(note.values[4]);
+    std::string last = FirstText(note.values[5]);
+    claim(first.empty() || last.empty() ? first + last : first + " " + last);
   }
   return keys;
 }

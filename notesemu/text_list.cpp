@@ -67,28 +67,35 @@ std::vector<uint8_t> TextValue(std::string_view text) {
   return value;
 }
 
-bool ItemTextEntry(const std::vector<uint8_t>& value, size_t index, std::string_view* entry,
-                   size_t* count) {
+vp::NotesStatus ItemTextEntry(const std::vector<uint8_t>& value, size_t index,
+                              std::string_view* entry, size_t* count) {
   if (count) *count = 0;
-  if (value.size() < 2) return false;
+  if (value.size() < 2) return kErrListIndex;
+  const char* bytes = reinterpret_cast<const char*>(value.data());
   uint16_t type = GetU16(value.data());
   if (type == vp::kTypeText) {
     if (count) *count = 1;
-    if (index != 0) return false;
-    *entry = std::string_view(reinterpret_cast<const char*>(value.data()) + 2, value.size() - 2);
-    return true;
+    if (index != 0) return kErrListIndex;
+    if (entry) *entry = std::string_view(bytes + 2, value.size() - 2);
+    return 0;
   }
-  if (type != vp::kTypeTextList || value.size() < 4) return false;
+  if (type != vp::kTypeTextList) return kErrListIndex;
+  // The whole list is checked, so a damaged one is an error rather than fewer entries.
+  if (value.size() < 4) return kErrNotTextList;
   size_t n = GetU16(value.data() + 2);
   size_t text = 4 + 2 * n;
-  if (value.size() < text) return false;
+  if (value.size() < text) return kErrNotTextList;
+  size_t total = text;
+  size_t start = 0;
+  for (size_t i = 0; i < n; ++i) {
+    if (i == index) start = total;
+    total += GetU16(value.data() + 4 + 2 * i);
+  }
+  if (total > value.size()) return kErrNotTextList;
   if (count) *count = n;
-  if (index >= n) return false;
-  for (size_t i = 0; i < index; ++i) text += GetU16(value.data() + 4 + 2 * i);
-  size_t length = GetU16(value.data() + 4 + 2 * index);
-  if (text + length > value.size()) return false;
-  *entry = std::string_view(reinterpret_cast<const char*>(value.data()) + text, length);
-  return true;
+  if (index >= n) return kErrListIndex;
+  if (entry) *entry = std::string_view(bytes + start, GetU16(value.data() + 4 + 2 * index));
+  return 0;
 }
 
 std::vector<std::string> ItemTexts(const std::vector<uint8_t>& value) {

@@ -45,10 +45,12 @@ vp::NotesStatus InsertTextListEntry(std::vector<uint8_t>* list, bool prefixed, u
 // A text item's value: the type word, then the text.
 std::vector<uint8_t> TextValue(std::string_view text);
 
-// Entry `index` of an item value (a text item has one entry) without copying the others; false
-// when there is no such entry. `count` (may be null) receives the number of entries.
-bool ItemTextEntry(const std::vector<uint8_t>& value, size_t index, std::string_view* entry,
-                   size_t* count);
+// Entry `index` of an item value (a text item has one entry) without copying the others.
+// `count` (may be null) receives the number of entries; `entry` may be null to ask only that.
+// kErrNotTextList when a text list's counts and lengths do not fit its bytes (the count is then
+// 0), kErrListIndex when there is no such entry; items of other types have no entries.
+vp::NotesStatus ItemTextEntry(const std::vector<uint8_t>& value, size_t index,
+                              std::string_view* entry, size_t* count);
 
 // The texts of an item value (type word first): one entry for text, each entry for a text list,
 // none for other types or malformed values.

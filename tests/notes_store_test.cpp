@@ -195,6 +195,29 @@ TEST_F(NotesStoreTest, FormulasSelectAndRefuse) {
       notesemu::kErrNotFormula);
 }
 
+TEST_F(NotesStoreTest, UppercaseChangesEveryLetterAndNothingElse) {
+  vp::DbHandle db = NewDatabase("case.nsf");
+  // Letters, the bytes on either side of both letter ranges, and a byte above 0x7F.
+  SaveNote(db, vp::kNoteClassDocument, {{"ListName", "abcdefghijklmnopqrstuvwxyz`{@[ABCXYZ\xE9"}});
+  auto selects = [&](const std::string& formula) {
+    vp::MemHandle compiled = 0;
+    EXPECT_EQ(
+        store_.CompileFormula(nullptr, 0, formula.c_str(), static_cast<uint16_t>(formula.size()),
+                              &compiled, nullptr, nullptr),
+        0);
+    int matched = 0;
+    auto count = [](void* ctx, const vp::SearchMatch& m) -> vp::NotesStatus {
+      if (m.flags & vp::kSearchMatch) ++*static_cast<int*>(ctx);
+      return 0;
+    };
+    EXPECT_EQ(store_.Search(db, compiled, 0, vp::kNoteClassDocument, count, &matched), 0);
+    store_.Free(compiled);
+    return matched == 1;
+  };
+  EXPECT_TRUE(selects("@Uppercase(ListName) = \"ABCDEFGHIJKLMNOPQRSTUVWXYZ`{@[ABCXYZ\xE9\""));
+  EXPECT_TRUE(selects("@Lowercase(ListName) = \"abcdefghijklmnopqrstuvwxyz`{@[abcxyz\xE9\""));
+}
+
 TEST_F(NotesStoreTest, NamesAreAbbreviatedAndResolvedThroughTheLocalDirectory) {
   const std::pair<const char*, const char*> names[] = {
       {"CN=Bob Example/OU=Sales/O=Acme", "Bob Example/Sales/Acme"},
@@ -202,6 +225,8 @@ TEST_F(NotesStoreTest, NamesAreAbbreviatedAndResolvedThroughTheLocalDirectory) {
       {"Bob Example/Acme", "Bob Example/Acme"},
       {"Sales", "Sales"},
       {"CN=x=y/O=Z", "x=y/Z"},
+      {"c=smith@example.com", "c=smith@example.com"},
+      {"O=Acme/CN=Bob", "O=Acme/CN=Bob"},
   };
   for (const auto& [in, out] : names) {
     char buffer[256];

@@ -41,6 +41,49 @@ TEST_F(RecipientsResolve, ExpandsNestedGroupsWithoutTheirNames) {
   EXPECT_EQ(Table(), (Names{"Aardvark", "Ann/Acme", "Ben/Acme", "Cid/Acme"}));
 }
 
+TEST_F(RecipientsResolve, AGroupMemberSortingBeforeThePreviousNameIsExpandedInTheNextPass) {
+  // "Zed" expands to "Alpha", which sorts before "Beta" ahead of it: only a second pass sees
+  // that "Alpha" is a group too.
+  AddGroup("Zed", {"Alpha", "CN=Zoe/O=Acme"});
+  AddGroup("Alpha", {"CN=Al/O=Acme"});
+  EXPECT_EQ(Resolve("Beta;Zed"), 0);
+  EXPECT_EQ(Table(), (Names{"Beta", "Al/Acme", "Zoe/Acme"}));
+}
+
+TEST_F(RecipientsResolve, PeopleAreFoundByTheirCommonNameAndFirstAndLastName) {
+  AddPeople({{"CN=Alice Example/O=Acme", "", "", "Alice", "Example"},
+             {"CN=Robert Smith/OU=Sales/O=Acme", "", "", "Bob", "Smith"}});
+  EXPECT_EQ(Resolve("alice example;Bob Smith;Robert Smith"), 0);
+  EXPECT_EQ(Table(), (Names{"Alice Example/Acme", "Robert Smith/Sales/Acme"}));
+  // An address-like name is not hierarchical and keeps its "c=" part.
+  EXPECT_EQ(Resolve("c=smith@example.com"), 0);
+  EXPECT_EQ(Table(), (Names{"c=smith@example.com"}));
+}
+
+TEST_F(RecipientsResolve, ACorruptMembersListIsANotesError) {
+  // Three entries are announced, their lengths need more bytes than the item holds.
+  const uint8_t members[] = {3, 0, 5, 0, 5, 0, 5, 0, 'C', 'N', '=', 'A', '/', 'O'};
+  notesemu::NotesStore store;
+  vp::DbHandle db = 0;
+  ASSERT_EQ(store.OpenDatabase(Directory().c_str(), &db), 0);
+  vp::NoteHandle note = 0;
+  ASSERT_EQ(store.CreateNote(db, vp::kNoteClassDocument, &note), 0);
+  for (const char* item : {"Form", "ListName"}) {
+    std::string text = item == std::string("Form") ? "Group" : "Broken";
+    ASSERT_EQ(store.AppendItem(note, 0, item, vp::kTypeText, text.data(),
+                               static_cast<uint32_t>(text.size())),
+              0);
+  }
+  ASSERT_EQ(store.AppendItem(note, 0, "Members", vp::kTypeTextList, members, sizeof members), 0);
+  ASSERT_EQ(store.UpdateNote(note, 0), 0);
+  store.CloseNote(note);
+  store.CloseDatabase(db);
+
+  EXPECT_EQ(Resolve("CN=Ann/O=Acme;Broken"), vp::kGroupExpansionFailed);
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0], "Notes error: " + StatusText(notesemu::kErrNotTextList));
+}
+
 TEST_F(RecipientsResolve, GroupsWithoutMembersItemStayAndEmptyOnesDropOut) {
   Directory();
   ASSERT_EQ(
