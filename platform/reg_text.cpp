@@ -259,6 +259,24 @@ void SetRegDword(RegSection& section, std::string_view name, uint32_t value) {
   SetRegData(section, name, std::move(data));
 }
 
+uint32_t RegValueType(const RegEntry& entry) {
+  if (entry.verbatim) return kRegNone;
+  std::string_view data = TrimRight(entry.data);
+  if (data.starts_with('"')) return kRegString;
+  if (StartsWithNoCase(data, "dword:")) return kRegDword;
+  if (StartsWithNoCase(data, "hex:")) return kRegBinary;
+  if (!StartsWithNoCase(data, "hex(")) return kRegNone;
+  size_t close = data.find("):");
+  if (close == std::string_view::npos || close < 5 || close > 12) return kRegNone;
+  uint32_t type = 0;
+  for (char c : data.substr(4, close - 4)) {
+    int d = HexDigit(c);
+    if (d < 0) return kRegNone;
+    type = type * 16 + static_cast<uint32_t>(d);
+  }
+  return type;
+}
+
 bool RegValueBytes(const RegEntry& entry, std::string* bytes) {
   if (entry.verbatim) return false;
   std::string_view data = TrimRight(entry.data);

@@ -53,6 +53,17 @@ const RegEntry* FindRegValue(const RegSection& section, std::string_view name);
 void SetRegString(RegSection& section, std::string_view name, std::string_view value);
 void SetRegDword(RegSection& section, std::string_view name, uint32_t value);
 
+// Value types, numbered as the registry numbers them.
+constexpr uint32_t kRegNone = 0;
+constexpr uint32_t kRegString = 1;
+constexpr uint32_t kRegExpandString = 2;
+constexpr uint32_t kRegBinary = 3;
+constexpr uint32_t kRegDword = 4;
+
+// The type of a value: a quoted string, dword:, hex: (binary) or hex(N):. kRegNone for a line
+// that is not a value or an unknown form.
+uint32_t RegValueType(const RegEntry& entry);
+
 // The bytes the registry holds for a value: a string with its terminating zero, a dword as
 // four little-endian bytes, hex:/hex(N): lists as given. False when the data cannot be read.
 bool RegValueBytes(const RegEntry& entry, std::string* bytes);

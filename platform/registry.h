@@ -8,17 +8,18 @@ namespace vp {
 struct RegistryKeyObject;
 using RegistryKey = RegistryKeyObject*;
 
-// Opens the key at `path` (backslash-separated, under the current user), creating it when
-// missing. `className` may be null. Returns false on failure; *key is then null. The caller
-// closes a key it opened with RegistryClose.
+// Opens the key at `path` (backslash-separated, under the current user); a missing key is
+// created by the first value written to it, so opening alone never writes. `className` may be
+// null. Returns false when the settings cannot be read; *key is then null. The caller closes a
+// key it opened with RegistryClose.
 bool RegistryOpenOrCreate(const char* path, const char* className, RegistryKey* key);
 
-// Reads a 32-bit value. False when the value is missing, larger than 4 bytes, or unreadable;
-// *value is then unchanged. The stored type is not checked.
+// Reads a 32-bit value. False when the value is missing, unreadable, or not stored as a 32-bit
+// number (a text "5" is not 5); *value is then unchanged.
 bool RegistryReadDword(RegistryKey key, const char* name, uint32_t* value);
 
 // Reads a string value with its terminator into buf (capacity bytes). False when the value is
-// missing or does not fit with its terminator; buf is then unchanged.
+// missing, not stored as a string, or does not fit with its terminator; buf is then unchanged.
 bool RegistryReadString(RegistryKey key, const char* name, char* buf, size_t capacity);
 
 // Writes a value; the change is durable when the call returns true.

@@ -110,4 +110,26 @@ TEST_F(CoreConfig, StoredValuesAreReadAndOverLongOnesFallBack) {
   EXPECT_STREQ(s.szGpgApp, gpg_.c_str());
 }
 
+TEST_F(CoreConfig, TextsWhereNumbersBelongAndUnreadableSettingsGiveTheDefaults) {
+  Install(gpg_);
+  vptest::WriteConfigKey({Str("CacheInterval", "5"), Str("UseAgent", "yes"),
+                          Str("AutoOpenPgpMail", "0"), Num("GpgProgramPath", 7)});
+  vp::LoadConfiguration();
+  vp::SharedSettings& s = vp::Settings();
+  EXPECT_EQ(s.cacheInterval, 0u);
+  EXPECT_EQ(s.bUseAgent, 0u);
+  EXPECT_EQ(s.bAutoOpenPgpMail, 1u);
+  EXPECT_STREQ(s.szGpgApp, gpg_.c_str());
+
+  // A settings file that cannot be read is no settings at all, not "keep what was there".
+  vp::InitialSharedSettings(&s);
+  s.cacheInterval = 99;
+  std::filesystem::remove(vptest::RegistryPath());
+  std::filesystem::create_directories(vptest::RegistryPath());
+  vp::LoadConfiguration();
+  std::filesystem::remove(vptest::RegistryPath());
+  EXPECT_STREQ(s.szGpgApp, gpg_.c_str());
+  EXPECT_EQ(s.cacheInterval, 0u);
+}
+
 }  // namespace

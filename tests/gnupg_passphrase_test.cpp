@@ -227,4 +227,16 @@ TEST_F(GnuPGPassphrase, CacheIsSharedAcrossProcesses) {
   vp::ProcessDetach();
 }
 
+TEST_F(GnuPGPassphrase, WithoutCachingAnUnloadEmptiesThePassphraseForTheOthers) {
+  ASSERT_TRUE(kChildren);
+  vptest::WriteConfigKey({vptest::Num("CacheInterval", 0)});
+  vp::ProcessAttach();
+  // The child types the passphrase, so it stands in the segment until the child unloads.
+  UseScript("dialog 104 type 1005 fleeting; click 1\n");
+  ASSERT_EQ(vptest::RunCommand(vptest::TestBinary() + " --child type-passphrase"), 0);
+  EXPECT_EQ(Events("dialog-open").size(), 1u) << "the child asked";
+  EXPECT_STREQ(vp::Settings().passphrase, "");
+  vp::ProcessDetach();
+}
+
 }  // namespace

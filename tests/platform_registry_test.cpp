@@ -1,6 +1,8 @@
 // Tests of the .reg text model and the file-backed registry, across real processes.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -146,7 +148,11 @@ class PlatformRegistry : public testing::Test {
 TEST_F(PlatformRegistry, OpenCreatesKeyAndKeepsForeignContent) {
   vp::RegistryKey key = Open();
   ASSERT_NE(key, nullptr);
-  EXPECT_NE(vptest::ReadFile(file_).find(kHeader), std::string::npos) << "creation persists";
+  uint32_t unused = 0;
+  EXPECT_FALSE(vp::RegistryReadDword(key, "CacheInterval", &unused));
+  EXPECT_FALSE(std::filesystem::exists(dir_ + "/config")) << "opening and reading write nothing";
+  ASSERT_TRUE(vp::RegistryWriteDword(key, "First", 1));
+  EXPECT_NE(vptest::ReadFile(file_).find(kHeader), std::string::npos) << "the first write makes it";
   vp::RegistryClose(key);
 
   vptest::WriteFile(file_,
@@ -183,15 +189,19 @@ TEST_F(PlatformRegistry, ReadsRespectCapacityAndSize) {
   EXPECT_STREQ(buf, "abcdef");
   EXPECT_FALSE(vp::RegistryReadString(key, "Missing", buf, sizeof buf));
 
-  // Types are not checked: three letters and a terminator are four bytes, so they read as a
-  // number; six letters are too many.
+  // Values are read by type: a text never passes for a number, even one that fits in four
+  // bytes, nor a number for a text.
   ASSERT_TRUE(vp::RegistryWriteString(key, "Short", "abc"));
+  ASSERT_TRUE(vp::RegistryWriteDword(key, "Number", 5));
   uint32_t value = 77;
   EXPECT_FALSE(vp::RegistryReadDword(key, "Text", &value));
   EXPECT_FALSE(vp::RegistryReadDword(key, "Missing", &value));
+  EXPECT_FALSE(vp::RegistryReadDword(key, "Short", &value));
   EXPECT_EQ(value, 77u);
-  ASSERT_TRUE(vp::RegistryReadDword(key, "Short", &value));
-  EXPECT_EQ(value, 0x00636261u);
+  EXPECT_FALSE(vp::RegistryReadString(key, "Number", buf, sizeof buf));
+  EXPECT_STREQ(buf, "abcdef");
+  ASSERT_TRUE(vp::RegistryReadDword(key, "Number", &value));
+  EXPECT_EQ(value, 5u);
   vp::RegistryClose(key);
 }
 

@@ -23,9 +23,10 @@ void LoadConfiguration() {
   CopyText(gpgDefault, kDefaultGpgPath);
   CopyText(gpg2Default, kDefaultGpg2Path);
 
+  // Settings that cannot be opened read as if every value were missing: each setting takes its
+  // default rather than whatever an earlier load left (a fresh segment has no GnuPG path).
   RegistryKey key = nullptr;
-  // Without the key every setting keeps what this or another process left in the segment.
-  if (!RegistryOpenOrCreate(kConfigKeyPath, kConfigKeyClass, &key)) return;
+  RegistryOpenOrCreate(kConfigKeyPath, kConfigKeyClass, &key);
 
   SharedSettings& s = Settings();
   char path[256];
@@ -59,7 +60,7 @@ void LoadConfiguration() {
     const char* sep = strrchr(s.szGpgApp, kPathSeparator);
     if (sep && strcmp(sep + 1, kGpg2FileName) == 0) s.bUseAgent = 1;
   }
-  RegistryClose(key);
+  if (key) RegistryClose(key);
 }
 
 }  // namespace vp

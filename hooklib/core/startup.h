@@ -12,7 +12,9 @@ void ProcessAttach();
 // Detach processing: passphrase rule, recipient table released.
 void ProcessDetach();
 
-// Reads the configuration key into the shared settings (with the GnuPG existence fallback).
+// Reads the configuration key into the shared settings (with the GnuPG existence fallback); a
+// value that is missing, of another type or unreadable, or a key that cannot be opened, gives
+// the default.
 void LoadConfiguration();
 
 int InitOrlavexImpl(const char* notesVersion, const char* subformVersion);

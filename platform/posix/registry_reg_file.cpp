@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 #include "platform/faults.h"
@@ -173,14 +174,22 @@ bool ValidPath(const char* text) {
   return text && std::strpbrk(text, "\r\n") == nullptr && text[0] != '\\';
 }
 
-bool ReadBytes(RegistryKey key, const char* name, std::string* bytes) {
+// The bytes of a value stored as one of the types the reader asks for; a value of another
+// type is as unreadable as a missing one, so a text never passes for a number.
+bool ReadBytes(RegistryKey key, const char* name, std::initializer_list<uint32_t> types,
+               std::string* bytes) {
   if (!key || FaultHit("registry.read")) return false;
   RegDocument doc;
   if (!ReadDocument(key->file, &doc)) return false;
   const RegSection* section = FindRegSection(doc, key->header);
   if (!section) return false;
   const RegEntry* entry = FindRegValue(*section, name ? name : "");
-  return entry && RegValueBytes(*entry, bytes);
+  if (!entry) return false;
+  uint32_t type = RegValueType(*entry);
+  for (uint32_t wanted : types) {
+    if (type == wanted) return RegValueBytes(*entry, bytes);
+  }
+  return false;
 }
 
 bool Write(RegistryKey key, const std::function<void(RegSection&)>& set) {
@@ -204,18 +213,12 @@ bool RegistryOpenOrCreate(const char* path, const char* className, RegistryKey* 
   auto* object = new RegistryKeyObject{RegistryFile(), "HKEY_CURRENT_USER"};
   if (!sub.empty()) object->header += "\\" + sub;
 
+  // Opening only checks that the settings can be read: a key that is not there yet comes into
+  // being with its first value, so a reader never creates the file or its folder.
   RegDocument doc;
-  bool present = ReadDocument(object->file, &doc) && FindRegSection(doc, object->header);
-  if (!present) {
-    bool ok = UpdateDocument(object->file, [&](RegDocument& current) {
-      if (FindRegSection(current, object->header)) return false;
-      EnsureRegSection(current, object->header);
-      return true;
-    });
-    if (!ok) {
-      delete object;
-      return false;
-    }
+  if (!ReadDocument(object->file, &doc)) {
+    delete object;
+    return false;
   }
   *key = object;
   return true;
@@ -223,11 +226,9 @@ bool RegistryOpenOrCreate(const char* path, const char* className, RegistryKey* 
 
 bool RegistryReadDword(RegistryKey key, const char* name, uint32_t* value) {
   std::string bytes;
-  if (!value || !ReadBytes(key, name, &bytes) || bytes.size() > 4) return false;
-  // The bytes land in memory as the registry copies them: little-endian, lower bytes first.
-  uint32_t result = *value;
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    result &= ~(0xFFu << (8 * i));
+  if (!value || !ReadBytes(key, name, {kRegDword}, &bytes) || bytes.size() != 4) return false;
+  uint32_t result = 0;  // stored little-endian
+  for (size_t i = 0; i < 4; ++i) {
     result |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
   }
   *value = result;
@@ -236,7 +237,9 @@ bool RegistryReadDword(RegistryKey key, const char* name, uint32_t* value) {
 
 bool RegistryReadString(RegistryKey key, const char* name, char* buf, size_t capacity) {
   std::string bytes;
-  if (!buf || capacity == 0 || !ReadBytes(key, name, &bytes)) return false;
+  if (!buf || capacity == 0 || !ReadBytes(key, name, {kRegString, kRegExpandString}, &bytes)) {
+    return false;
+  }
   if (bytes.empty() || bytes.back() != '\0') bytes.push_back('\0');
   if (bytes.size() > capacity) return false;
   std::memcpy(buf, bytes.data(), bytes.size());
