@@ -21,8 +21,7 @@ class DemoCommand : public testing::TestWithParam<GnuPG> {};
 
 TEST_P(DemoCommand, AliceToBobEndToEndLeavingNothingBehind) {
   // A short folder: GnuPG 2 puts its agent's socket inside each key ring.
-  std::string dir = "/tmp/vpd" + std::to_string(getpid());
-  fs::create_directories(dir);
+  std::string dir = ShortPrivateDir("vpd");
   auto start = std::chrono::steady_clock::now();
   std::string out;
   int rc = RunCommand("TMPDIR=" + dir + " VEILPOST_UI= VEILPOST_UI_LOG= " + VeilpostBinary() +
@@ -59,8 +58,7 @@ TEST_P(DemoCommand, AliceToBobEndToEndLeavingNothingBehind) {
 
 // By hand: every dialog is answered on the terminal, the passphrases typed unseen.
 TEST(DemoInteractive, APersonAnswersEveryDialogOnTheTerminal) {
-  std::string dir = "/tmp/vpi" + std::to_string(getpid());
-  fs::create_directories(dir);
+  std::string dir = ShortPrivateDir("vpi");
   int master = -1;
   pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
   ASSERT_GE(pid, 0);

@@ -12,6 +12,7 @@
 #include "hooklib/gnupg/gnupg_version.h"
 #include "hooklib/gnupg/runner.h"
 #include "platform/faults.h"
+#include "support/keyrings.h"
 #include "support/test_env.h"
 
 namespace fs = std::filesystem;
@@ -24,9 +25,7 @@ class GnuPGRunner : public testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
     dir_ = vptest::FreshDir("runner");
-    home_ = dir_ + "/gnupghome";
-    fs::create_directories(home_);
-    fs::permissions(home_, fs::perms::owner_all);
+    home_ = vptest::FreshHome("runner");
     setenv("GNUPGHOME", home_.c_str(), 1);
     vp::InitialSharedSettings(&vp::Settings());
     vp::CopyText(vp::Settings().szGpgApp, GetParam());

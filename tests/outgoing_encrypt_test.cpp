@@ -67,9 +67,7 @@ TEST_P(OutgoingEncrypt, BobReadsMemoAttachmentAndKey) {
             std::string::npos);
 
   // The exported key is Alice's alone and imports on an empty ring.
-  std::string fresh = dir_ + "/k";  // short: the agent socket lies inside
-  fs::create_directories(fresh);
-  fs::permissions(fresh, fs::perms::owner_all);
+  std::string fresh = FreshHome("import");
   std::string listing;
   ASSERT_EQ(Gpg(GetParam(), fresh, "--batch --import '" + TempFile("pubkey.asc") + "'", &listing),
             0)

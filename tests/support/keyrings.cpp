@@ -115,7 +115,7 @@ std::string Masters(GnuPG v) {
   if (!fs::exists(root + "/ready")) {
     fs::remove_all(root);
     // Made on a short path (agent sockets), then copied where the whole run finds them.
-    std::string work = "/tmp/vpm" + std::to_string(getpid());
+    std::string work = ShortPrivateDir("vpm");
     std::string alice = MakeHome(work + "/alice");
     std::string bob = MakeHome(work + "/bob");
     std::string carol = MakeHome(work + "/carol");
@@ -188,11 +188,14 @@ void StopAgent(const std::string& home) {
 namespace {
 
 // GnuPG 2 puts its agent's sockets into the home folder, and a socket path may not exceed about
-// 107 bytes: homes live in a short per-process folder, removed when the process ends.
+// 107 bytes wherever the checkout lies: homes live in a short private folder of this process,
+// removed with their agents when the process ends.
 struct ShortRoot {
-  std::string path = "/tmp/vpk" + std::to_string(getpid());
+  std::string path = ShortPrivateDir("vpk");
+  pid_t owner = getpid();
   int next = 0;
   ~ShortRoot() {
+    if (getpid() != owner) return;  // a forked child leaves its parent's homes alone
     std::error_code ec;
     if (fs::exists(path, ec)) {
       for (const auto& home : fs::directory_iterator(path, ec)) StopAgent(home.path().string());
@@ -207,6 +210,12 @@ ShortRoot& Short() {
 }
 
 }  // namespace
+
+std::string FreshHome(const std::string& name) {
+  std::string home = Short().path + "/" + name + std::to_string(Short().next++);
+  MakeHome(home);
+  return home;
+}
 
 std::string UseKeyring(GnuPG v, const std::string& who, const std::string& dir) {
   (void)dir;

@@ -30,6 +30,9 @@ const Person& Erin();
 // processes.
 std::string UseKeyring(GnuPG version, const std::string& who, const std::string& dir);
 
+// A fresh empty GnuPG home (mode 0700) whose path is short enough for an agent's sockets.
+std::string FreshHome(const std::string& name);
+
 // Stops the agent of a GnuPG 2 home (no-op otherwise) so no process outlives the test.
 void StopAgent(const std::string& home);
 

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <stdexcept>
 
 namespace fs = std::filesystem;
 
@@ -38,6 +39,12 @@ std::string FreshDir(const std::string& name) {
   fs::remove_all(dir);
   fs::create_directories(dir);
   return dir;
+}
+
+std::string ShortPrivateDir(const std::string& prefix) {
+  std::string pattern = "/tmp/" + prefix + "-XXXXXX";
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp in /tmp failed");
+  return pattern;
 }
 
 std::string RegistryPath() {

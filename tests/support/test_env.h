@@ -11,6 +11,10 @@ const std::string& PrivateDir();
 // A fresh empty folder inside the private folder, for one test.
 std::string FreshDir(const std::string& name);
 
+// A new private folder (mode 0700) directly in /tmp, named `prefix` and random letters: short
+// wherever the checkout lies, for what holds sockets. The caller removes it.
+std::string ShortPrivateDir(const std::string& prefix);
+
 // Paths the environment of this process points at.
 std::string RegistryPath();  // VEILPOST_REGISTRY
 std::string SegmentName();   // VEILPOST_SEGMENT
