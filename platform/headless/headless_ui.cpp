@@ -61,6 +61,19 @@ const char* AnswerWord(int id) {
   return id == kIdOk ? "ok" : "";
 }
 
+std::string PrintableText(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c == '\n' || c == '\t' || (c >= 0x20 && c != 0x7F)) {
+      out += static_cast<char>(c);
+    } else {
+      out += '^';
+      out += static_cast<char>(c == 0x7F ? '?' : c + '@');
+    }
+  }
+  return out;
+}
+
 std::string ClipboardText() {
   return g_clipboard;
 }

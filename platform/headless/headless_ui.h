@@ -24,6 +24,10 @@ int UnansweredBoxAnswer(unsigned style);
 // The word of an answer id ("ok", ...), "" for an unknown id.
 const char* AnswerWord(int id);
 
+// Texts from outside (user ids, GnuPG's words) must not steer a terminal: control characters
+// other than line breaks and tabs are shown in caret notation.
+std::string PrintableText(const std::string& text);
+
 // The clipboard of this copy of the code (empty until something is put on it).
 std::string ClipboardText();
 

@@ -8,26 +8,55 @@
 namespace vp::headless {
 namespace {
 
+// "OK", "Cancel", "Yes", ... as the buttons read.
+std::string ButtonName(std::string word) {
+  if (word == "ok") return "OK";
+  if (!word.empty() && word[0] >= 'a' && word[0] <= 'z') word[0] = static_cast<char>(word[0] - 32);
+  return word;
+}
+
+// Continuation lines line up under the text after "veilpost: ".
+std::string Indented(const std::string& text) {
+  std::string out;
+  for (char c : text) out += c == '\n' ? std::string("\n          ") : std::string(1, c);
+  return out;
+}
+
+void Say(const std::string& text) {
+  fputs(("veilpost: " + text + "\n").c_str(), stderr);
+  fflush(stderr);
+}
+
 class NoneUi final : public HeadlessUi {
  protected:
-  BoxAnswer AnswerBox(const std::string&, const std::string&, unsigned style) override {
-    return {UnansweredBoxAnswer(style), false};
+  // A box is the user's only trace of what happened: it is told as text, with the answer taken.
+  BoxAnswer AnswerBox(const std::string& text, const std::string& caption,
+                      unsigned style) override {
+    int answer = UnansweredBoxAnswer(style);
+    Tell(text, caption, style, ButtonName(AnswerWord(answer)) + " (no one to answer)");
+    return {answer, false};
   }
 
-  // An OK box needs no answer, but its text is the only trace the user gets of it.
   void ShowBox(const std::string& text, const std::string& caption, unsigned style) override {
-    (void)style;
-    Event e("message");
-    e.Text("caption", caption).Text("text", text).Text("answer", "ok");
-    fprintf(stderr, "veilpost: message: %s\n", e.Json().c_str());
-    fflush(stderr);
+    Tell(text, caption, style, "OK");
   }
 
   bool RunDialog(VirtualDialog&) override { return false; }
 
+  // Boxes were told already; a dialog is told by its title.
   void Unanswered(const Event& event) override {
-    fprintf(stderr, "veilpost: no one to answer: %s\n", event.Json().c_str());
-    fflush(stderr);
+    if (event.TextOf("event") == "message") return;
+    Say("dialog \"" + PrintableText(event.TextOf("title")) + "\" closed: no one to answer.");
+  }
+
+ private:
+  static void Tell(const std::string& text, const std::string& caption, unsigned style,
+                   const std::string& answer) {
+    std::string buttons;
+    for (const BoxButton& b : BoxButtons(style))
+      buttons += (buttons.empty() ? "" : ", ") + ButtonName(b.word);
+    Say(Indented(PrintableText(caption) + ": " + PrintableText(text)) +
+        "\n          Buttons: " + buttons + ". Answer taken: " + answer + ".");
   }
 };
 

@@ -47,6 +47,12 @@ Event& Event::Flag(const std::string& key, bool value) {
   return *this;
 }
 
+std::string Event::TextOf(const std::string& key) const {
+  for (const Field& f : fields_)
+    if (f.type == Type::kText && f.key == key) return f.text;
+  return "";
+}
+
 std::string Event::Json() const {
   nlohmann::ordered_json object = nlohmann::ordered_json::object();
   for (const Field& f : fields_) {

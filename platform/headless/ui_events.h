@@ -15,6 +15,8 @@ class Event {
   Event& Text(const std::string& key, const std::string& value);
   Event& Number(const std::string& key, long long value);
   Event& Flag(const std::string& key, bool value);
+  // The text field `key` ("" when there is none); "event" gives the kind.
+  std::string TextOf(const std::string& key) const;
   // One JSON object, fields in the order they were added, "event" first; no line break.
   std::string Json() const;
 
