@@ -22,26 +22,56 @@ enum class Shape {
 struct ExportShape {
   const char* name;
   Shape shape;
-  int texts;
+  const char* args;    // one word per text argument
+  const char* result;  // what the printed result means
 };
 
 const ExportShape kExports[] = {
-    {"InitOrlavex", Shape::kIntStrings, 2},
-    {"PgpInit", Shape::kInt, 0},
-    {"PgpExit", Shape::kInt, 0},
-    {"GetLaunchConfig", Shape::kInt, 0},
-    {"GetAutoOpenPgpMail", Shape::kInt, 0},
-    {"GetTempDir", Shape::kText, 0},
-    {"WipeFile", Shape::kIntStrings, 1},
-    {"PgpCheckKey", Shape::kCheckKey, 1},
-    {"DoEncrypt", Shape::kIntStrings, 5},
-    {"DoDecryptAttachments", Shape::kIntStrings, 2},
-    {"IsPgpMail", Shape::kIntStrings, 1},
-    {"DoDecryptBody", Shape::kIntStrings, 3},
-    {"DoQuoteBody", Shape::kIntStrings, 1},
-    {"CreateVeilpostTemplate", Shape::kIntStrings, 3},
-    {"ReplaceDatabaseDesign", Shape::kIntStrings, 2},
+    {"InitOrlavex", Shape::kIntStrings, "NOTES_VERSION SUBFORM_VERSION",
+     "0 when the subform version is 1.5.5, else -1"},
+    {"PgpInit", Shape::kInt, "", "0"},
+    {"PgpExit", Shape::kInt, "", "0"},
+    {"GetLaunchConfig", Shape::kInt, "", "ShowProcAttDlg: 1 shows the attachment dialog"},
+    {"GetAutoOpenPgpMail", Shape::kInt, "", "AutoOpenPgpMail: 1 opens PGP mail at once"},
+    {"GetTempDir", Shape::kText, "", "the temporary folder"},
+    {"WipeFile", Shape::kIntStrings, "PATH",
+     "0 when overwritten and deleted (or missing), -1 when it could not be overwritten"},
+    {"PgpCheckKey", Shape::kCheckKey, "NAME",
+     "0 when the key listing ran, -1 when not; then \"found 1\" when a key matches, else "
+     "\"found 0\""},
+    {"DoEncrypt", Shape::kIntStrings, "SERVER SENDER RECIPIENTS BODY ATTACHMENTS",
+     "own key not attached 0, as text 1, as attachment 2; plus 16 when the attachments were "
+     "encrypted; -1 when cancelled or failed. Recipients separated by \";\", attachment "
+     "paths by \",\"; the body goes to mailbody.pgp in the temporary folder"},
+    {"DoDecryptAttachments", Shape::kIntStrings, "NAME ATTACHMENTS",
+     "0, whatever happened in the dialog; -1 before InitOrlavex"},
+    {"IsPgpMail", Shape::kIntStrings, "BODY", "1 when BODY holds an armour header line, else 0"},
+    {"DoDecryptBody", Shape::kIntStrings, "NAME BODY ATTACHMENTS",
+     "0 when mailbody.pgp in the temporary folder holds the plaintext, -1 when not"},
+    {"DoQuoteBody", Shape::kIntStrings, "TEXT",
+     "0 when mailbody.pgp in the temporary folder holds TEXT, -1 when not"},
+    {"CreateVeilpostTemplate", Shape::kIntStrings,
+     "SUBFORM_DATABASE STANDARD_TEMPLATE NEW_TEMPLATE", "0 when the template was built, else -1"},
+    {"ReplaceDatabaseDesign", Shape::kIntStrings, "TEMPLATE DATABASE",
+     "0 when the database inherits the template's design, else -1"},
 };
+
+int ArgumentCount(const ExportShape& e) {
+  int n = 0;
+  for (const char* p = e.args; *p; ++p)
+    if (*p != ' ' && (p == e.args || p[-1] == ' ')) ++n;
+  return n;
+}
+
+std::string ExportList() {
+  std::string text = "Exports (the result is printed on the first line):\n";
+  for (const ExportShape& e : kExports) {
+    text += "  " + std::string(e.name) + (*e.args ? " " : "") + e.args + "\n      -> " + e.result +
+            "\n";
+  }
+  text += "An argument @FILE is the content of FILE, @- standard input, @@TEXT the text @TEXT.\n";
+  return text;
+}
 
 struct CallOptions {
   std::string notesVersion = "9.0.1";
@@ -69,9 +99,11 @@ int RunCall(const CallOptions& o) {
     if (o.exportName == e.name) shape = &e;
   }
   if (!shape) UsageError("unknown export " + o.exportName);
-  if (static_cast<int>(o.args.size()) != shape->texts) {
-    UsageError(o.exportName + " takes " + std::to_string(shape->texts) + " argument(s), " +
-               std::to_string(o.args.size()) + " given");
+  int count = ArgumentCount(*shape);
+  if (static_cast<int>(o.args.size()) != count) {
+    UsageError(o.exportName + " takes " + std::to_string(count) + " argument(s), " +
+               std::to_string(o.args.size()) + " given" +
+               (count ? std::string(": ") + shape->args : std::string()));
   }
   std::vector<std::vector<char>> texts;
   try {
@@ -108,7 +140,7 @@ int RunCall(const CallOptions& o) {
     case Shape::kIntStrings: {
       int rc = 0;
       auto t = [&](int i) { return texts[i].data(); };
-      switch (shape->texts) {
+      switch (count) {
         case 1:
           rc = reinterpret_cast<int (*)(char*)>(fn)(t(0));
           break;
@@ -142,8 +174,9 @@ void AddCallCommand(CLI::App& app) {
   cmd->add_option("--subform-version", o->subformVersion, "Subform version for InitOrlavex");
   cmd->add_flag("--no-init", o->noInit, "Do not call InitOrlavex first");
   cmd->add_option("export", o->exportName, "Name of the export")->required();
-  cmd->add_option("args", o->args, "Arguments (@FILE reads a file, @- standard input)");
+  cmd->add_option("args", o->args, "Arguments of the export (listed below)");
   cmd->allow_extras(false);
+  cmd->footer(ExportList());
   cmd->callback([o] { exit(RunCall(*o)); });
 }
 

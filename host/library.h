@@ -10,7 +10,8 @@ void* LoadHookLibrary();
 // The export `name`, or null when the library has no such export.
 void* FindExport(void* library, const char* name);
 
-// Reads an argument: "@FILE" is the content of FILE, "@-" standard input, anything else itself.
+// Reads an argument: "@FILE" is the content of FILE, "@-" standard input, "@@TEXT" the text
+// "@TEXT", anything else itself. Throws when FILE is a folder or cannot be read.
 std::string ReadArgument(const std::string& arg);
 
 }  // namespace vphost

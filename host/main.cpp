@@ -1,10 +1,19 @@
 // veilpost: the stand-in for the mail client's script, and tools around the system.
 #include <CLI/CLI.hpp>
+#include <string>
+#include <vector>
 
 #include "host/commands.h"
 
 int main(int argc, char** argv) {
+  // "veilpost help [COMMAND]" is "veilpost [COMMAND] --help".
+  std::vector<std::string> words(argv, argv + argc);
+  if (words.size() >= 2 && words[1] == "help") {
+    words.erase(words.begin() + 1);
+    words.push_back("--help");
+  }
   CLI::App app{"veilpost: drives the Veilpost hook library as the mail client's script does"};
+  app.name("veilpost");
   app.require_subcommand(1);
   vphost::AddCallCommand(app);
   vphost::AddStatusCommand(app);
@@ -12,7 +21,8 @@ int main(int argc, char** argv) {
   vphost::AddResolveCommand(app);
   vphost::AddDemoCommand(app);
   try {
-    app.parse(argc, argv);
+    std::vector<std::string> reversed(words.rbegin(), words.rend() - 1);
+    app.parse(reversed);
   } catch (const CLI::ParseError& e) {
     int rc = app.exit(e);
     // Usage errors end with 2, as the command's contract says; help is no error.
