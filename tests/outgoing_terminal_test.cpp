@@ -56,7 +56,7 @@ TEST_F(OutgoingTerminal, AliceAnswersTheOptionsAndPassphraseOnHerTerminal) {
   bool ok = keys.WaitFor("=== Encryption options ===") &&
             keys.WaitFor("1) (*) Do not attach own public key") &&
             keys.WaitFor("4) [x] Encrypt file attachments") &&
-            keys.WaitFor("7) [x] Encrypt message") && keys.WaitFor("Choose a number");
+            keys.WaitFor("5) [x] Encrypt message") && keys.WaitFor("Choose a number");
   if (ok) {
     keys.Type("2\n");  // attach the key as text
     ok = keys.WaitFor("2) (*) Attach own public key as text") && keys.WaitFor("Choose a number");

@@ -85,7 +85,9 @@ TEST_F(UiTerminalTest, UserAnswersOnTheTerminalAndThePassphraseIsNotEchoed) {
   ASSERT_TRUE(kRegistered);
   std::string resultPath = dir_ + "/answers.out";
   int master = -1;
-  pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+  winsize narrow{};
+  narrow.ws_col = 40;  // texts wrap at word boundaries within it
+  pid_t pid = forkpty(&master, nullptr, nullptr, &narrow);
   ASSERT_GE(pid, 0);
   if (pid == 0) {
     execl(vptest::TestBinary().c_str(), vptest::TestBinary().c_str(), "--child", "ui-terminal",
@@ -113,7 +115,10 @@ TEST_F(UiTerminalTest, UserAnswersOnTheTerminalAndThePassphraseIsNotEchoed) {
   }
   if (ok) {
     keys.Type("\n");  // Enter presses OK
-    ok = keys.WaitFor("=== List of possible names ===") && keys.WaitFor("ambiguous") &&
+    ok = keys.WaitFor("=== List of possible names ===") &&
+         keys.WaitFor(
+             "   The recipient name \"Bob\" is\r\n   ambiguous. Please choose the "
+             "correct\r\n   name!\r\n") &&
          keys.WaitFor("3. Bob C <c@example.com>") && keys.WaitFor("Choose a number");
   }
   if (ok) {
@@ -126,14 +131,15 @@ TEST_F(UiTerminalTest, UserAnswersOnTheTerminalAndThePassphraseIsNotEchoed) {
   }
   if (ok) {
     keys.Type("2\n");  // OK, the second choice
-    ok = keys.WaitFor("=== Encryption options ===") && keys.WaitFor("[x] Encrypt message") &&
-         keys.WaitFor("Choose a number");
+    // Numbered in tab order, OK and Cancel last.
+    ok = keys.WaitFor("=== Encryption options ===") && keys.WaitFor("5) [x] Encrypt message") &&
+         keys.WaitFor("  6) OK (default)  7) Cancel\r\n") && keys.WaitFor("Choose a number");
   }
   if (ok) {
-    keys.Type("7\n");  // "Encrypt message" is the seventh choice, after OK and Cancel
+    keys.Type("5\n");
     ok = keys.WaitFor("[ ] Encrypt message") && keys.WaitFor("Choose a number");
   }
-  if (ok) keys.Type("5\n");
+  if (ok) keys.Type("6\n");
   int status = 0;
   if (!ok) kill(pid, SIGKILL);
   waitpid(pid, &status, 0);

@@ -1,6 +1,7 @@
 // The terminal front end: boxes and dialogs drawn as text on the controlling terminal and
 // answered from its keyboard; password edits are read without echo.
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -15,26 +16,54 @@
 namespace vp::headless {
 namespace {
 
-// Texts from outside (user ids, GnuPG's words) must not steer the terminal: control characters
-// other than line breaks and tabs are shown in caret notation.
-std::string Printable(const std::string& text) {
-  std::string out;
-  for (unsigned char c : text) {
-    if (c == '\n' || c == '\t' || (c >= 0x20 && c != 0x7F)) {
-      out += static_cast<char>(c);
-    } else {
-      out += '^';
-      out += static_cast<char>(c == 0x7F ? '?' : c + '@');
-    }
-  }
-  return out;
-}
-
 std::string Label(const std::string& text) {
   std::string out;
   for (char c : text)
     if (c != '&') out += c;
-  return Printable(out);
+  return PrintableText(out);
+}
+
+// `first` then `text`, broken at blanks into lines of at most `width` characters; lines after
+// the first are indented to line up under the text. A word longer than a line is cut. The
+// text's own line breaks are kept.
+std::string Wrapped(const std::string& first, const std::string& text, size_t width) {
+  const std::string indent(first.size(), ' ');
+  const size_t room = width > indent.size() + 10 ? width - indent.size() : 10;
+  std::string out;
+  std::istringstream paragraphs(text);
+  std::string paragraph;
+  bool firstLine = true;
+  auto newLine = [&] {
+    out += firstLine ? first : "\n" + indent;
+    firstLine = false;
+  };
+  while (std::getline(paragraphs, paragraph)) {
+    newLine();
+    // A paragraph's own indentation stays.
+    size_t used = paragraph.find_first_not_of(" \t");
+    if (used == std::string::npos) used = paragraph.size();
+    out += paragraph.substr(0, used);
+    std::istringstream words(paragraph.substr(used));
+    for (std::string word; words >> word;) {
+      for (; word.size() > room; word.erase(0, room)) {
+        if (used > 0) newLine();
+        out += word.substr(0, room);
+        used = room;
+      }
+      if (used > 0 && used + 1 + word.size() > room) {
+        newLine();
+        used = 0;
+      }
+      if (used > 0 && out.back() != ' ' && out.back() != '\t') {
+        out += ' ';
+        ++used;
+      }
+      out += word;
+      used += word.size();
+    }
+  }
+  if (firstLine) out += first;
+  return out;
 }
 
 std::string Lower(std::string s) {
@@ -63,6 +92,12 @@ class Terminal {
   ~Terminal() { close(fd_); }
   Terminal(const Terminal&) = delete;
   Terminal& operator=(const Terminal&) = delete;
+
+  // The terminal's width; 80 when it does not say.
+  size_t Columns() const {
+    winsize size{};
+    return ioctl(fd_, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+  }
 
   void Write(const std::string& text) {
     size_t done = 0;
@@ -165,31 +200,63 @@ class TerminalUi final : public HeadlessUi {
 
  private:
   void DrawBox(const std::string& text, const std::string& caption, const std::string& menu) {
-    tty_.Write("\n[" + Printable(caption) + "]\n" + Printable(text) + "\n" +
+    tty_.Write("\n[" + PrintableText(caption) + "]\n" +
+               Wrapped("", PrintableText(text), tty_.Columns()) + "\n" +
                (menu.empty() ? "" : menu + "\n"));
   }
 
-  // Draws the dialog; returns the control ids in the order of their numbers.
+  // Draws the dialog; returns the control ids in the order of their numbers: the tab order,
+  // with OK and Cancel last. Push buttons are drawn side by side in a row.
   std::vector<int> Draw(VirtualDialog& dialog) {
+    const size_t width = tty_.Columns();
     std::ostringstream out;
     std::vector<int> numbered;
-    out << "\n=== " << Printable(dialog.Title()) << " ===\n";
-    std::string buttons;
+    out << "\n=== " << PrintableText(dialog.Title()) << " ===\n";
+    std::string row;
+    auto flushRow = [&] {
+      if (!row.empty()) out << row << "\n";
+      row.clear();
+    };
+    auto button = [&](const Control& c, const std::string& tag, const std::string& off) {
+      row += "  " + tag + Label(c.text) +
+             (c.kind == ControlKind::kDefPushButton ? " (default)" : "") + off;
+    };
     const std::vector<Control>& controls = dialog.Controls();
+    auto isPushButton = [](const Control& c) {
+      return c.kind == ControlKind::kPushButton || c.kind == ControlKind::kDefPushButton;
+    };
+    auto isOkOrCancel = [&](const Control& c) {
+      return isPushButton(c) && (c.id == kIdOk || c.id == kIdCancel);
+    };
+    auto choosable = [](const Control& c) {
+      return c.enabled && c.kind != ControlKind::kStatic && c.kind != ControlKind::kGroupBox &&
+             c.kind != ControlKind::kIcon && c.kind != ControlKind::kUpDown && !c.IsReadOnly();
+    };
+    auto tagOf = [&](const Control& c) {
+      if (!choosable(c)) return std::string("   ");
+      numbered.push_back(c.id);
+      return std::to_string(numbered.size()) + ") ";
+    };
     for (size_t k = 0; k < controls.size(); ++k) {
       const Control& c = controls[k];
+      if (isOkOrCancel(c)) continue;
+      std::string off = c.enabled ? "" : " (disabled)";
+      if (isPushButton(c)) {
+        button(c, tagOf(c), off);
+        continue;
+      }
       // A static text right before an edit is drawn as the edit's label.
       bool label = c.kind == ControlKind::kStatic && k + 1 < controls.size() &&
                    controls[k + 1].kind == ControlKind::kEdit;
-      bool choosable = c.enabled && c.kind != ControlKind::kStatic &&
-                       c.kind != ControlKind::kGroupBox && c.kind != ControlKind::kIcon &&
-                       c.kind != ControlKind::kUpDown && !c.IsReadOnly();
-      std::string tag = choosable ? std::to_string(numbered.size() + 1) + ") " : "   ";
-      std::string off = c.enabled ? "" : " (disabled)";
+      if ((c.kind == ControlKind::kStatic || c.kind == ControlKind::kGroupBox) &&
+          (c.text.empty() || label))
+        continue;
+      flushRow();
+      std::string tag = tagOf(c);
       switch (c.kind) {
         case ControlKind::kStatic:
         case ControlKind::kGroupBox:
-          if (!c.text.empty() && !label) out << "   " << Label(c.text) << "\n";
+          out << Wrapped("   ", Label(c.text), width) << "\n";
           break;
         case ControlKind::kEdit:
           if (c.IsPassword())
@@ -198,32 +265,32 @@ class TerminalUi final : public HeadlessUi {
                                    : "(hidden, " + std::to_string(c.text.size()) + " characters)")
                 << off << "\n";
           else
-            out << tag << EditLabel(dialog, c) << ": " << Printable(c.text) << off << "\n";
+            out << Wrapped(tag + EditLabel(dialog, c) + ": ", PrintableText(c.text) + off, width)
+                << "\n";
           break;
         case ControlKind::kCheckBox:
-          out << tag << (c.checked ? "[x] " : "[ ] ") << Label(c.text) << off << "\n";
+          out << Wrapped(tag + (c.checked ? "[x] " : "[ ] "), Label(c.text) + off, width) << "\n";
           break;
         case ControlKind::kRadio:
-          out << tag << (c.checked ? "(*) " : "( ) ") << Label(c.text) << off << "\n";
+          out << Wrapped(tag + (c.checked ? "(*) " : "( ) "), Label(c.text) + off, width) << "\n";
           break;
         case ControlKind::kListBox:
           out << tag << (c.IsMultiSelect() ? "list (several may be chosen)" : "list") << off
               << "\n";
           for (size_t i = 0; i < c.items.size(); ++i)
-            out << "      " << (c.items[i].selected ? "* " : "  ") << i + 1 << ". "
-                << Printable(c.items[i].text) << "\n";
-          break;
-        case ControlKind::kPushButton:
-        case ControlKind::kDefPushButton:
-          buttons += "  " + tag + Label(c.text) +
-                     (c.kind == ControlKind::kDefPushButton ? " (default)" : "") + off;
+            out << Wrapped("      " + std::string(c.items[i].selected ? "* " : "  ") +
+                               std::to_string(i + 1) + ". ",
+                           PrintableText(c.items[i].text), width)
+                << "\n";
           break;
         default:
           break;
       }
-      if (choosable) numbered.push_back(c.id);
     }
-    if (!buttons.empty()) out << buttons << "\n";
+    for (int id : {static_cast<int>(kIdOk), static_cast<int>(kIdCancel)})
+      for (const Control& c : controls)
+        if (c.id == id && isOkOrCancel(c)) button(c, tagOf(c), c.enabled ? "" : " (disabled)");
+    flushRow();
     tty_.Write(out.str());
     return numbered;
   }
@@ -271,7 +338,7 @@ class TerminalUi final : public HeadlessUi {
     } else {
       error = dialog.Click(id);
     }
-    if (!error.empty()) tty_.Write(Printable(error) + "\n");
+    if (!error.empty()) tty_.Write(PrintableText(error) + "\n");
     return true;
   }
 
