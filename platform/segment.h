@@ -26,13 +26,18 @@ struct SharedSettings {
 void InitialSharedSettings(SharedSettings* s);
 
 // Maps the segment into this process, creating it with the initial values when no other
-// process has it. Returns the process's view, or null when the segment cannot be had.
-// Idempotent within a process.
+// process has it. Returns the process's view, or null when the segment cannot be had (then
+// SharedSettingsFailure says why). Idempotent within a process; a child forked from an attached
+// process is attached too.
 SharedSettings* AttachSharedSettings();
 
 // Unmaps the segment; the last process to detach removes it, so the next first attach starts
-// from the initial values again (also after a crash of another process).
+// from the initial values again (also after a crash of another process). A segment that another
+// process still holds is never removed.
 void DetachSharedSettings();
+
+// Why the last AttachSharedSettings returned null; "" after a successful one.
+const char* SharedSettingsFailure();
 
 // The view mapped by AttachSharedSettings, or null before it.
 SharedSettings* SharedSettingsView();

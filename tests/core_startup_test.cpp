@@ -1,12 +1,14 @@
 // The version hand-shake, the initialisation guard, boxes and the window services.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "hooklib/core/messages.h"
 #include "hooklib/core/startup.h"
 #include "hooklib/core/strings.h"
 #include "platform/headless/window_table.h"
+#include "platform/segment.h"
 #include "support/registry_file.h"
 #include "ui_fixture.h"
 
@@ -30,6 +32,28 @@ TEST_F(CoreStartup, SubformVersionMismatchWarnsButKeepsTheNotesVersion) {
   EXPECT_EQ(lines.rfind("Windows version: ", 0), 0u);
   EXPECT_NE(lines.find("\r\nNotes client version: 9.0.1\r\nVeilpost subform version: 1.5.4\r\n"
                        "Veilpost DLL version: 1.5.5\r\n"),
+            std::string::npos);
+}
+
+TEST_F(CoreStartup, PrivateSettingsAreTracedAndAnnouncedOnce) {
+  std::string trace = dir_ + "/trace.log";
+  vptest::WriteConfigKey({vptest::Str("TraceFile", trace)});
+  const char* old = std::getenv("VEILPOST_SEGMENT");
+  std::string saved = old ? old : "";
+  setenv("VEILPOST_SEGMENT", "no/such/name", 1);
+  vp::DetachSharedSettings();
+  vp::ProcessAttach();
+  old ? setenv("VEILPOST_SEGMENT", saved.c_str(), 1) : unsetenv("VEILPOST_SEGMENT");
+  EXPECT_TRUE(Events("message").empty()) << "no box while the library loads";
+  EXPECT_EQ(vp::InitOrlavexImpl("9.0.1", "1.5.5"), 0);
+  EXPECT_TRUE(vp::CheckInitialised());
+  vp::ProcessDetach();
+  auto boxes = Events("message");
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0]["caption"], "Warning");
+  EXPECT_NE(boxes[0]["text"].get<std::string>().find("VEILPOST_SEGMENT is not a valid"),
+            std::string::npos);
+  EXPECT_NE(vptest::ReadFile(trace).find("Settings are private to this process: VEILPOST_SEGMENT"),
             std::string::npos);
 }
 

@@ -1,6 +1,7 @@
 // Tests of the shared settings segment between real processes, including one that is killed.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -56,6 +57,16 @@ int SegmentChild(int, char**) {
       std::cout << "detached" << std::endl;
     } else if (line == "crash") {
       raise(SIGKILL);
+    } else if (line == "fork-exit") {
+      // A child inherits the mapping and leaves with the library's unload processing.
+      pid_t child = fork();
+      if (child == 0) {
+        vp::DetachSharedSettings();
+        _exit(0);
+      }
+      int status = 0;
+      waitpid(child, &status, 0);
+      std::cout << "child left" << std::endl;
     }
   }
   return 0;
@@ -142,6 +153,8 @@ class PlatformSegment : public testing::Test {
     name_ = "/vp-seg-" + std::to_string(getpid()) + "-" + info->name();
     lockDir_ = vptest::FreshDir(std::string("segment-") + info->name());
     env_ = {"VEILPOST_SEGMENT=" + name_, "XDG_RUNTIME_DIR=" + lockDir_};
+    gate_ =
+        std::string(getpwuid(geteuid())->pw_dir) + "/.cache/veilpost/segments" + name_ + ".gate";
   }
   void TearDown() override { shm_unlink(name_.c_str()); }
 
@@ -154,7 +167,7 @@ class PlatformSegment : public testing::Test {
     return stat(path.c_str(), &st) == 0 ? (st.st_mode & 0777) : 0;
   }
 
-  std::string name_, lockDir_;
+  std::string name_, lockDir_, gate_;
   std::vector<std::string> env_;
 };
 
@@ -163,8 +176,8 @@ TEST_F(PlatformSegment, SharedBetweenProcessesUntilTheLastDetaches) {
   EXPECT_EQ(first.Ask("attach"), kInitial);
   ASSERT_TRUE(ObjectExists());
   EXPECT_EQ(Mode("/dev/shm" + name_), 0600u);
-  EXPECT_EQ(Mode(lockDir_ + name_ + ".lock"), 0600u);
-  EXPECT_EQ(Mode(lockDir_ + name_ + ".gate"), 0600u);
+  EXPECT_EQ(Mode(gate_), 0600u);
+  EXPECT_EQ(Mode(gate_.substr(0, gate_.rfind('/'))), 0700u);
 
   EXPECT_EQ(first.Ask("set alpha"), "ok");
   const std::string alpha = kInitial.substr(0, kInitial.find(";key=")) +
@@ -178,8 +191,7 @@ TEST_F(PlatformSegment, SharedBetweenProcessesUntilTheLastDetaches) {
   EXPECT_EQ(second.Ask("get").find(";key=beta;") != std::string::npos, true);
   EXPECT_EQ(second.Ask("detach"), "detached");
   EXPECT_FALSE(ObjectExists()) << "the last detacher removes the object";
-  EXPECT_EQ(Mode(lockDir_ + name_ + ".lock"), 0u) << "and its lock files";
-  EXPECT_EQ(Mode(lockDir_ + name_ + ".gate"), 0u);
+  EXPECT_EQ(Mode(gate_), 0u) << "and its gate file";
 
   Attacher third(env_);
   EXPECT_EQ(third.Ask("attach"), kInitial) << "the next first attach starts afresh";
@@ -209,6 +221,36 @@ TEST_F(PlatformSegment, KilledAttacherLeavesNoStaleSegment) {
   EXPECT_NE(late.Ask("attach").find(";key=live;"), std::string::npos);
   EXPECT_EQ(late.Ask("detach"), "detached");
   EXPECT_EQ(survivor.Ask("detach"), "detached");
+  EXPECT_FALSE(ObjectExists());
+}
+
+TEST_F(PlatformSegment, NeitherEnvironmentNorPlantedFilesNorForkedChildrenSplitIt) {
+  Attacher first(env_);
+  EXPECT_EQ(first.Ask("attach"), kInitial);
+  EXPECT_EQ(first.Ask("set kept"), "ok");
+
+  // Another runtime folder, or none with another user's files where /tmp would serve.
+  const std::string planted = "/tmp" + name_ + ".gate";
+  vptest::WriteFile(planted, "");
+  ASSERT_EQ(chown(planted.c_str(), 65534, 65534), 0);
+  std::vector<std::string> other = env_;
+  other[1] = "XDG_RUNTIME_DIR=" + vptest::FreshDir("segment-elsewhere");
+  Attacher second(other);
+  EXPECT_NE(second.Ask("attach").find(";key=kept;"), std::string::npos);
+  std::vector<std::string> none = {"VEILPOST_SEGMENT=" + name_, "XDG_RUNTIME_DIR="};
+  Attacher third(none);
+  EXPECT_NE(third.Ask("attach").find(";key=kept;"), std::string::npos);
+  unlink(planted.c_str());
+
+  // A forked child's unload leaves the parent's hold in place.
+  EXPECT_EQ(first.Ask("fork-exit"), "child left");
+  EXPECT_EQ(second.Ask("detach"), "detached");
+  EXPECT_EQ(third.Ask("detach"), "detached");
+  EXPECT_TRUE(ObjectExists()) << "the first process still holds it";
+  Attacher late(env_);
+  EXPECT_NE(late.Ask("attach").find(";key=kept;"), std::string::npos);
+  EXPECT_EQ(late.Ask("detach"), "detached");
+  EXPECT_EQ(first.Ask("detach"), "detached");
   EXPECT_FALSE(ObjectExists());
 }
 

@@ -15,12 +15,29 @@ namespace {
 
 char g_notes_version[256];
 char g_subform_version[256];
+// Set at attach when this process had to keep its settings in a private block; the user is told
+// once, at the first call that may show a box (never during the load itself).
+bool g_private_settings_unannounced = false;
+
+void AnnouncePrivateSettings() {
+  if (!g_private_settings_unannounced) return;
+  g_private_settings_unannounced = false;
+  ShowWarning(
+      "Veilpost cannot share its settings and the cached passphrase with your other programs "
+      "(%s).\nThis program keeps its own until it ends; the control program cannot clear its "
+      "passphrase.",
+      SharedSettingsFailure());
+}
 
 }  // namespace
 
 void ProcessAttach() {
-  AttachSharedSettings();
+  bool shared = AttachSharedSettings() != nullptr;
   LoadConfiguration();
+  if (!shared) {
+    g_private_settings_unannounced = true;
+    WriteTrace("Settings are private to this process: %s", SharedSettingsFailure());
+  }
   if (Settings().cacheInterval == 0) Settings().passphrase[0] = '\0';
   ClearRecipientTable();
   LoadMessageStrings();
@@ -42,6 +59,7 @@ int InitOrlavexImpl(const char* notesVersion, const char* subformVersion) {
   WriteTrace("Notes client version: %s", g_notes_version);
   WriteTrace("Veilpost subform version: %s", g_subform_version);
   WriteTrace("Veilpost DLL version: %s", kRequiredSubformVersion);
+  AnnouncePrivateSettings();
 
   if (std::string_view(g_subform_version) == kRequiredSubformVersion) return 0;
   ShowError(
@@ -52,6 +70,7 @@ int InitOrlavexImpl(const char* notesVersion, const char* subformVersion) {
 }
 
 bool CheckInitialised() {
+  AnnouncePrivateSettings();
   if (g_notes_version[0] != '\0') return true;
   ShowError(
       "Incompatible 'Veilpost Plugin' subform.\nRequired 'Veilpost Plugin' subform version: "

@@ -1,17 +1,18 @@
 // Shared segment on POSIX: a shm object that lives from the first attach to the last detach.
 //
-// Two companion files, private to the user, sit next to each other in $XDG_RUNTIME_DIR (else
-// /tmp), named after the segment:
-//   NAME.lock  every attached process holds a shared flock on it for as long as it is attached;
-//              whoever can take it exclusively is alone, so an existing object is stale (its
-//              creators crashed: the kernel dropped their locks) and is made afresh;
-//   NAME.gate  held exclusively across each attach and detach. flock cannot turn an exclusive
-//              lock into a shared one atomically, so without the gate a second process could
-//              slip into the gap while the first still initialises and take itself for first.
-// The last detacher removes the object and both files while it holds the gate; a process that
-// waited on a gate file that was removed meanwhile notices (the path no longer names the file
-// it locked) and opens the new one.
+// Every attached process keeps the object open with a shared flock on it, so whoever can lock it
+// exclusively is alone with it. Attaches and detaches are serialised by a gate file, NAME.gate,
+// in a folder private to the user (in the user's home as the password database names it, so
+// that every process of the user finds the same gate whatever its environment, and no other
+// user can plant one). flock cannot turn an exclusive lock into a shared one atomically; the
+// gate closes that gap, in which a second process could otherwise take itself for the first.
+//
+// The object is never unlinked while someone holds it, and a detacher unlinks only the object it
+// mapped, never one made afresh under the same name. A child that inherits the mapping through
+// fork takes a lock of its own on the object, so its exit cannot release its parent's lock.
 #include <fcntl.h>
+#include <pthread.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -20,6 +21,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -30,19 +32,18 @@ namespace {
 
 std::mutex g_mutex;
 std::atomic<SharedSettings*> g_view{nullptr};
-int g_holder = -1;
-// A text that is ready before any code runs and never destroyed: a library's unload code runs
-// after its static destructors at exit, and its load code may run before dynamic initialisers.
-union LastingText {
-  std::string text;
-  constexpr LastingText() : text() {}
-  ~LastingText() {}
-};
-// The object attached and its lock files' common path, kept for the detach.
-constinit LastingText g_name_store;
-constinit LastingText g_base_store;
-std::string& g_name = g_name_store.text;
-std::string& g_base = g_base_store.text;
+// What the fork handler needs, in fixed storage: it must not allocate.
+int g_object = -1;              // the object, kept open: our shared lock marks us a holder
+std::atomic<pid_t> g_owner{0};  // the process whose lock g_object carries
+char g_object_name[256];        // "/name"
+dev_t g_object_dev = 0;         // the object attached, so a new one of that name is told apart
+ino_t g_object_ino = 0;
+char g_gate[4096];    // the gate file's path
+char g_failure[512];  // why the last attach failed
+
+void Fail(const std::string& why) {
+  std::snprintf(g_failure, sizeof g_failure, "%s", why.c_str());
+}
 
 // "/name" from VEILPOST_SEGMENT (a missing leading slash is added), else "/veilpost-<uid>".
 // "" when the name cannot be a shm object name.
@@ -54,27 +55,44 @@ std::string SegmentName() {
   return name;
 }
 
-std::string LockDirectory() {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  struct stat st;
-  if (runtime && runtime[0] == '/' && stat(runtime, &st) == 0 && S_ISDIR(st.st_mode) &&
-      st.st_uid == geteuid()) {
-    return runtime;
+// The user's home from the password database: the environment may differ between processes.
+std::string HomeFolder() {
+  struct passwd pw;
+  struct passwd* found = nullptr;
+  char buf[4096];
+  if (getpwuid_r(geteuid(), &pw, buf, sizeof buf, &found) == 0 && found && found->pw_dir &&
+      found->pw_dir[0] == '/') {
+    return found->pw_dir;
   }
-  return "/tmp";
+  return "";
 }
 
-// Opens (creating) a lock file. Refuses links and files of other users, which in a shared
-// /tmp could otherwise steer or block our locking.
-int OpenLockFile(const std::string& path) {
-  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return -1;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) {
-    close(fd);
-    return -1;
+// The private folder for the gate files, created 0700; "" (with the reason kept) when it cannot
+// be made or is not a folder of ours that only we can enter.
+std::string GateFolder() {
+  std::string home = HomeFolder();
+  if (home.empty()) {
+    Fail("the user has no home folder");
+    return "";
   }
-  return fd;
+  std::string folder = home;
+  for (const char* part : {"/.cache", "/veilpost", "/segments"}) {
+    folder += part;
+    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+      Fail("cannot create " + folder + ": " + std::strerror(errno));
+      return "";
+    }
+  }
+  struct stat st;
+  if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid()) {
+    Fail(folder + " is not a folder owned by the user");
+    return "";
+  }
+  if ((st.st_mode & 077) != 0 && chmod(folder.c_str(), 0700) != 0) {
+    Fail(folder + " is open to other users");
+    return "";
+  }
+  return folder;
 }
 
 bool Lock(int fd, int operation) {
@@ -84,68 +102,97 @@ bool Lock(int fd, int operation) {
   return true;
 }
 
-int AcquireGate(const std::string& path) {
+// Opens and locks the gate; a gate removed by a last detacher while we waited is left for the
+// new one.
+int AcquireGate(const char* path) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    int fd = OpenLockFile(path);
+    int fd = open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return -1;
     struct stat held;
     struct stat named;
-    if (Lock(fd, LOCK_EX) && fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 &&
-        held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+    if (Lock(fd, LOCK_EX) && fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+        held.st_uid == geteuid() && stat(path, &named) == 0 && held.st_dev == named.st_dev &&
+        held.st_ino == named.st_ino) {
       return fd;
     }
-    close(fd);  // the file was removed by a last detacher while we waited: use the new one
+    close(fd);
   }
   return -1;
 }
 
-// Opens the object, creating it when `first`. A present object must be ours and of our size.
-int OpenObject(const std::string& name, bool first) {
-  if (first) {
-    shm_unlink(name.c_str());  // stale: left by processes that crashed
-    int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
-    if (fd < 0) return -1;
-    if (fchmod(fd, 0600) != 0 || ftruncate(fd, sizeof(SharedSettings)) != 0) {
-      close(fd);
-      shm_unlink(name.c_str());
-      return -1;
-    }
-    return fd;
-  }
+// Opens the object, creating it when none exists. *fresh: made now, or left by holders that
+// are all gone (crashed: the kernel dropped their locks); either way it needs initial values.
+int OpenObject(const std::string& name, bool* fresh) {
+  *fresh = false;
   int fd = shm_open(name.c_str(), O_RDWR, 0);
-  if (fd < 0) return -1;
+  if (fd < 0 && errno == ENOENT) {
+    fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    *fresh = fd >= 0;
+  }
+  if (fd < 0) {
+    Fail("cannot open the shared memory " + name + ": " + std::strerror(errno));
+    return -1;
+  }
   struct stat st;
-  if (fstat(fd, &st) != 0 || st.st_uid != geteuid() ||
-      st.st_size != static_cast<off_t>(sizeof(SharedSettings))) {
+  if (fstat(fd, &st) != 0 || st.st_uid != geteuid()) {
+    Fail("the shared memory " + name + " belongs to another user");
+    close(fd);
+    return -1;
+  }
+  if (!*fresh) *fresh = flock(fd, LOCK_EX | LOCK_NB) == 0;
+  bool sized = st.st_size == static_cast<off_t>(sizeof(SharedSettings));
+  if (!sized && (!*fresh || fchmod(fd, 0600) != 0 || ftruncate(fd, sizeof(SharedSettings)) != 0)) {
+    Fail("the shared memory " + name + " has a foreign size");
     close(fd);
     return -1;
   }
   return fd;
 }
 
-SharedSettings* AttachLocked(const std::string& name, int holder) {
-  bool first = Lock(holder, LOCK_EX | LOCK_NB);
-  int fd = OpenObject(name, first);
-  if (fd < 0 && !first && errno == ENOENT) {
-    // Holders exist but the object was removed behind their back: start a new one.
-    first = true;
-    fd = OpenObject(name, true);
+// Runs in the child after a fork: the inherited descriptor shares the parent's lock, so the
+// child opens the object anew and holds a lock of its own. Only system calls here.
+void ChildAfterFork() {
+  if (!g_view.load() || g_object < 0) return;
+  int fd = shm_open(g_object_name, O_RDWR, 0);
+  if (fd < 0) return;
+  struct stat st;
+  if (fstat(fd, &st) == 0 && st.st_dev == g_object_dev && st.st_ino == g_object_ino &&
+      flock(fd, LOCK_SH | LOCK_NB) == 0 && dup3(fd, g_object, O_CLOEXEC) >= 0) {
+    g_owner.store(getpid());
   }
+  close(fd);
+}
+
+SharedSettings* AttachLocked(const std::string& name) {
+  bool fresh = false;
+  int fd = OpenObject(name, &fresh);
   if (fd < 0) return nullptr;
   void* map = mmap(nullptr, sizeof(SharedSettings), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-  close(fd);
-  if (map == MAP_FAILED) {
-    if (first) shm_unlink(name.c_str());
+  struct stat st;
+  if (map == MAP_FAILED || fstat(fd, &st) != 0 || !Lock(fd, LOCK_SH)) {
+    Fail("cannot map the shared memory " + name + ": " + std::strerror(errno));
+    if (map != MAP_FAILED) munmap(map, sizeof(SharedSettings));
+    close(fd);
     return nullptr;
   }
   auto* view = static_cast<SharedSettings*>(map);
-  if (first) InitialSharedSettings(view);
-  if (!Lock(holder, LOCK_SH)) {
-    munmap(map, sizeof(SharedSettings));
-    if (first) shm_unlink(name.c_str());
-    return nullptr;
-  }
+  if (fresh) InitialSharedSettings(view);
+  g_object = fd;
+  g_object_dev = st.st_dev;
+  g_object_ino = st.st_ino;
+  std::snprintf(g_object_name, sizeof g_object_name, "%s", name.c_str());
+  g_owner.store(getpid());
   return view;
+}
+
+// True when `name` still names the object we attached.
+bool NamesOurObject() {
+  int fd = shm_open(g_object_name, O_RDONLY, 0);
+  if (fd < 0) return false;
+  struct stat st;
+  bool same = fstat(fd, &st) == 0 && st.st_dev == g_object_dev && st.st_ino == g_object_ino;
+  close(fd);
+  return same;
 }
 
 }  // namespace
@@ -153,20 +200,30 @@ SharedSettings* AttachLocked(const std::string& name, int holder) {
 SharedSettings* AttachSharedSettings() {
   std::lock_guard<std::mutex> lock(g_mutex);
   if (SharedSettings* view = g_view.load()) return view;
+  static std::once_flag registered;
+  std::call_once(registered, [] { pthread_atfork(nullptr, nullptr, ChildAfterFork); });
+  g_failure[0] = '\0';
   std::string name = SegmentName();
-  if (name.empty()) return nullptr;
-  std::string base = LockDirectory() + name;
-  int gate = AcquireGate(base + ".gate");
-  if (gate < 0) return nullptr;
-  int holder = OpenLockFile(base + ".lock");
-  SharedSettings* view = holder >= 0 ? AttachLocked(name, holder) : nullptr;
+  if (name.empty()) {
+    Fail("VEILPOST_SEGMENT is not a valid shared memory name");
+    return nullptr;
+  }
+  std::string folder = GateFolder();
+  if (folder.empty()) return nullptr;
+  std::string gatePath = folder + name + ".gate";
+  if (gatePath.size() >= sizeof g_gate) {
+    Fail("the path " + gatePath + " is too long");
+    return nullptr;
+  }
+  int gate = AcquireGate(gatePath.c_str());
+  if (gate < 0) {
+    Fail("cannot lock " + gatePath + ": " + std::strerror(errno));
+    return nullptr;
+  }
+  SharedSettings* view = AttachLocked(name);
   if (view) {
-    g_holder = holder;
-    g_name = name;
-    g_base = base;
+    std::snprintf(g_gate, sizeof g_gate, "%s", gatePath.c_str());
     g_view.store(view);
-  } else if (holder >= 0) {
-    close(holder);
   }
   close(gate);
   return view;
@@ -177,22 +234,30 @@ void DetachSharedSettings() {
   SharedSettings* view = g_view.exchange(nullptr);
   if (!view) return;
   munmap(view, sizeof(SharedSettings));
-  const std::string& base = g_base;
-  int gate = AcquireGate(base + ".gate");
-  flock(g_holder, LOCK_UN);
-  // Without the gate another process might be half-way through an attach; then we only leave.
-  if (gate >= 0 && Lock(g_holder, LOCK_EX | LOCK_NB)) {
-    shm_unlink(g_name.c_str());
-    unlink((base + ".lock").c_str());
-    unlink((base + ".gate").c_str());
+  if (g_owner.load() != getpid()) {
+    // A forked child that could not take a lock of its own: the lock is its parent's.
+    close(g_object);
+    g_object = -1;
+    return;
   }
-  close(g_holder);
-  g_holder = -1;
+  int gate = AcquireGate(g_gate);
+  flock(g_object, LOCK_UN);
+  // Without the gate another process might be half-way through an attach; then we only leave.
+  if (gate >= 0 && Lock(g_object, LOCK_EX | LOCK_NB)) {
+    if (NamesOurObject()) shm_unlink(g_object_name);
+    unlink(g_gate);
+  }
+  close(g_object);
+  g_object = -1;
   if (gate >= 0) close(gate);
 }
 
 SharedSettings* SharedSettingsView() {
   return g_view.load();
+}
+
+const char* SharedSettingsFailure() {
+  return g_failure;
 }
 
 }  // namespace vp
