@@ -29,6 +29,8 @@ struct NotesOptions {
   std::string name;
   std::string shortName;
   std::string mail;
+  std::string firstName;
+  std::string lastName;
   std::vector<std::string> members;
 };
 
@@ -49,9 +51,12 @@ void AddNotesCommands(CLI::App& app) {
   person->add_option("CANONICAL-NAME", o.name, "e.g. \"CN=Bob Example/O=Acme\"")->required();
   person->add_option("--short", o.shortName, "the short name");
   person->add_option("--mail", o.mail, "the internet address");
+  person->add_option("--first", o.firstName, "the first name (found as \"FIRST LAST\")");
+  person->add_option("--last", o.lastName, "the last name");
   person->callback([] {
     Finish(notesemu::AddDirectoryEntries(notesemu::FileForNetPath(o.path),
-                                         {{o.name, o.shortName, o.mail}}, {}));
+                                         {{o.name, o.shortName, o.mail, o.firstName, o.lastName}},
+                                         {}));
   });
 
   CLI::App* group = notes->add_subcommand(

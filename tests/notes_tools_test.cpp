@@ -28,7 +28,7 @@ TEST_F(NotesTools, BuildAndShowADirectory) {
   std::string out;
   ASSERT_EQ(Veilpost("notes new-directory names.nsf", &out), 0) << out;
   ASSERT_EQ(Veilpost("notes add-person names.nsf 'CN=Bob Example/O=Acme' --short bob "
-                     "--mail bob@example.com",
+                     "--mail bob@example.com --first Robert --last Example",
                      &out),
             0)
       << out;
@@ -50,7 +50,7 @@ TEST_F(NotesTools, BuildAndShowADirectory) {
   ASSERT_NE(bare, std::string::npos);
   EXPECT_EQ(out.find("Members", bare), std::string::npos);
 
-  ASSERT_EQ(Veilpost("resolve '' 'bob;;sales \"east\";Zed'", &out), 0) << out;
+  ASSERT_EQ(Veilpost("resolve '' 'bob;;sales \"east\";Zed;robert example'", &out), 0) << out;
   EXPECT_EQ(out, "Bob Example/Acme\nOther\nZed\n");
 }
 
