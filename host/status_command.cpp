@@ -1,21 +1,74 @@
 // veilpost status: the shared settings, where they came from, and the GnuPG program in use.
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
+#include "hooklib/core/startup.h"
 #include "host/commands.h"
 #include "host/library.h"
 #include "platform/process.h"
+#include "platform/reg_text.h"
 #include "platform/segment.h"
 
 namespace vphost {
 namespace {
 
-std::string RegistrySource() {
-  if (const char* p = getenv("VEILPOST_REGISTRY"); p && *p)
-    return std::string(p) + " (VEILPOST_REGISTRY)";
+// The settings file the registry port uses.
+std::string RegistryFile() {
+  if (const char* p = getenv("VEILPOST_REGISTRY"); p && *p) return p;
   const char* home = getenv("HOME");
-  return std::string(home ? home : "") + "/.config/veilpost/registry.reg";
+  if (!home || !*home) {
+    const passwd* pw = getpwuid(getuid());
+    home = pw && pw->pw_dir ? pw->pw_dir : ".";
+  }
+  return std::string(home) + "/.config/veilpost/registry.reg";
+}
+
+// The values the system reads, and whether each is a string (else a 32-bit number).
+struct KnownValue {
+  const char* name;
+  bool isString;
+};
+const KnownValue kKnownValues[] = {
+    {"GpgProgramPath", true},    {"CacheInterval", false},      {"UseAgent", false},
+    {"ShowProcAttDlg", false},   {"ShowMailSignDlg", false},    {"ShowFileSignDlg", false},
+    {"ShowLaunchAttDlg", false}, {"AutoOpenPgpMail", false},    {"AttachPubKey", false},
+    {"EncryptMessage", false},   {"EncryptAttachments", false}, {"TraceFile", true},
+};
+
+// Lines of the settings file nothing reads, and known values stored with the wrong type: a
+// rewrite keeps them as written, so the user hears of them here rather than never.
+void WarnAboutSettingsFile(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return;
+  std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::vector<std::string> unread = vp::UnreadRegLines(text);
+  if (!unread.empty()) {
+    printf(
+        "Warning: %zu line(s) of the settings file could not be read; they are ignored and "
+        "kept as written:\n",
+        unread.size());
+    for (const std::string& line : unread) printf("  %s\n", line.c_str());
+  }
+  vp::RegDocument doc = vp::ParseRegText(text);
+  const vp::RegSection* key =
+      vp::FindRegSection(doc, std::string("HKEY_CURRENT_USER\\") + vp::kConfigKeyPath);
+  if (!key) return;
+  for (const KnownValue& v : kKnownValues) {
+    const vp::RegEntry* entry = vp::FindRegValue(*key, v.name);
+    std::string bytes;
+    if (!entry || !vp::RegValueBytes(*entry, &bytes)) continue;  // warned about above
+    uint32_t type = vp::RegValueType(*entry);
+    if (type != (v.isString ? vp::kRegString : vp::kRegDword))
+      printf("Warning: \"%s\"=%s is not %s; it is not used and its default applies\n", v.name,
+             entry->data.c_str(), v.isString ? "a string (\"...\")" : "a number (dword:...)");
+  }
 }
 
 std::string FirstLine(const std::string& text) {
@@ -31,7 +84,11 @@ int RunStatus() {
     return 1;
   }
   const vp::SharedSettings& s = *view();
-  printf("Configuration: %s\n", RegistrySource().c_str());
+  std::string file = RegistryFile();
+  const char* named = getenv("VEILPOST_REGISTRY");
+  printf("Settings file: %s%s%s\n", file.c_str(), named && *named ? " (VEILPOST_REGISTRY)" : "",
+         access(file.c_str(), F_OK) == 0 ? "" : ", not there yet: every default applies");
+  WarnAboutSettingsFile(file);
   printf("Shared settings:\n");
   printf("  szGpgApp             %s\n", s.szGpgApp);
   printf("  szVersion            %s\n", s.szVersion);

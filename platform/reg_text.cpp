@@ -318,4 +318,23 @@ bool RegValueBytes(const RegEntry& entry, std::string* bytes) {
   return false;
 }
 
+std::vector<std::string> UnreadRegLines(std::string_view text) {
+  RegDocument doc = ParseRegText(text);
+  std::vector<std::string> lines;
+  auto unread = [&](const std::string& line) {
+    if (!TrimLeft(line).starts_with(';')) lines.push_back(line);
+  };
+  for (const std::string& line : doc.preamble) unread(line);
+  std::string bytes;
+  for (const RegSection& section : doc.sections) {
+    for (const RegEntry& entry : section.entries) {
+      if (entry.verbatim)
+        unread(entry.data);
+      else if (!RegValueBytes(entry, &bytes))
+        lines.push_back((entry.isDefault ? "@" : QuoteRegString(entry.name)) + "=" + entry.data);
+    }
+  }
+  return lines;
+}
+
 }  // namespace vp

@@ -68,4 +68,9 @@ uint32_t RegValueType(const RegEntry& entry);
 // four little-endian bytes, hex:/hex(N): lists as given. False when the data cannot be read.
 bool RegValueBytes(const RegEntry& entry, std::string* bytes);
 
+// The lines of `text` that nothing reads: lines before the first section other than the
+// signature, lines that are neither a value nor a comment (";"), and values whose data cannot
+// be read. A rewrite keeps them as written; they are returned as written.
+std::vector<std::string> UnreadRegLines(std::string_view text);
+
 }  // namespace vp

@@ -125,6 +125,30 @@ TEST_F(HostCall, StatusShowsSettingsAndTheGnuPGInUse) {
   EXPECT_NE(out.find("GnuPG: /usr/bin/gpg1: gpg (GnuPG) 1.4"), std::string::npos);
 }
 
+TEST_F(HostCall, StatusWarnsAboutSettingsLinesItCannotRead) {
+  std::string out;
+  vptest::WriteConfigKey({vptest::Num("CacheInterval", 7)});
+  ASSERT_EQ(Veilpost("status", &out), 0) << out;
+  EXPECT_EQ(out.find("Warning"), std::string::npos) << out;
+
+  vptest::WriteFile(vptest::RegistryPath(),
+                    "REGEDIT4\r\nstray words\r\n; a comment\r\n"
+                    "[HKEY_CURRENT_USER\\Software\\Brinmoor\\Veilpost Ver 1.0]\r\n"
+                    "; another comment\r\nUseAgent=1\r\n\"ShowMailSignDlg\"=dword:xyz\r\n"
+                    "\"CacheInterval\"=\"5\"\r\n\"GpgProgramPath\"=dword:00000001\r\n");
+  ASSERT_EQ(Veilpost("status", &out), 0) << out;
+  EXPECT_NE(out.find("Warning: 3 line(s) of the settings file could not be read; they are "
+                     "ignored and kept as written:\n  stray words\n  UseAgent=1\n"
+                     "  \"ShowMailSignDlg\"=dword:xyz\n"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("Warning: \"CacheInterval\"=\"5\" is not a number (dword:...)"),
+            std::string::npos);
+  EXPECT_NE(out.find("Warning: \"GpgProgramPath\"=dword:00000001 is not a string"),
+            std::string::npos);
+  EXPECT_EQ(out.find("comment"), std::string::npos);
+}
+
 TEST(HostExports, OnlyTheExportedSurfaceLeavesTheLibrary) {
   std::string out;
   ASSERT_EQ(vptest::RunCommand("nm -D --defined-only " + std::string(VP_LIB_DIR) +
