@@ -11,7 +11,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -82,11 +85,33 @@ std::string Field(const std::string& line, const std::string& key) {
   return out;
 }
 
-// Runs argv with extra environment; returns the exit status (-1 when it did not run) and its
-// standard output. Standard error goes to *err when given, else it is dropped. Standard input
-// and the controlling terminal are inherited, so the terminal front end can ask there.
+// The signal that asked the demo to stop (Ctrl-C, hang-up, termination), 0 while none did.
+volatile sig_atomic_t g_stop = 0;
+
+void OnStopSignal(int signal) {
+  g_stop = signal;
+}
+
+// Without SA_RESTART, so a wait for a child returns at once and the demo can clean up.
+void CatchStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+struct RunLimits {
+  int seconds = 0;              // 0: no time limit
+  bool dots = false;            // a dot on standard output for each second the child works
+  size_t maxOutput = 16 << 20;  // a child that writes more is stopped
+};
+
+// Runs argv with extra environment; returns the exit status (-1 when it did not run, was
+// stopped or passed a limit) and its standard output. Standard error goes to *err when given,
+// else it is dropped. Standard input and the controlling terminal are inherited, so the
+// terminal front end can ask there. A stop signal ends the child.
 int Run(const std::vector<std::string>& argv, const Env& env, std::string* out,
-        std::string* err = nullptr) {
+        std::string* err = nullptr, const RunLimits& limits = {}) {
   int outPipe[2], errPipe[2];
   if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return -1;
   pid_t pid = fork();
@@ -110,12 +135,24 @@ int Run(const std::vector<std::string>& argv, const Env& env, std::string* out,
   std::string o, e;
   // Both pipes are drained together so neither can fill up and stall the child.
   fd_set fds;
-  bool outOpen = true, errOpen = true;
-  while (outOpen || errOpen) {
+  bool outOpen = true, errOpen = true, stopped = false;
+  int waited = 0;
+  while ((outOpen || errOpen) && !stopped) {
     FD_ZERO(&fds);
     if (outOpen) FD_SET(outPipe[0], &fds);
     if (errOpen) FD_SET(errPipe[0], &fds);
-    if (select(std::max(outPipe[0], errPipe[0]) + 1, &fds, nullptr, nullptr, nullptr) < 0) break;
+    timeval second{1, 0};
+    int ready = select(std::max(outPipe[0], errPipe[0]) + 1, &fds, nullptr, nullptr, &second);
+    if (ready < 0 && errno != EINTR) break;
+    if (g_stop) stopped = true;
+    if (ready <= 0) {
+      if (limits.dots) {
+        printf(".");
+        fflush(stdout);
+      }
+      if (limits.seconds > 0 && ++waited >= limits.seconds) stopped = true;
+      continue;
+    }
     char buf[4096];
     for (auto [fd, open, text] :
          {std::tuple{outPipe[0], &outOpen, &o}, std::tuple{errPipe[0], &errOpen, &e}}) {
@@ -127,14 +164,45 @@ int Run(const std::vector<std::string>& argv, const Env& env, std::string* out,
           text->append(buf, static_cast<size_t>(n));
       }
     }
+    if (o.size() + e.size() > limits.maxOutput) stopped = true;
   }
+  if (stopped) kill(pid, SIGKILL);
   close(outPipe[0]);
   close(errPipe[0]);
   int status = 0;
-  waitpid(pid, &status, 0);
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
   if (out) *out = o;
   if (err) *err = e;
+  if (stopped) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// What DoEncrypt's result says: the public-key choice, plus 16 for encrypted attachments.
+std::string EncryptResult(int code) {
+  if (code < 0) return "cancelled or failed";
+  static const char* const kKey[] = {"own public key not attached",
+                                     "own public key attached as text",
+                                     "own public key attached as pubkey.asc"};
+  std::string text = (code & 15) <= 2 ? kKey[code & 15] : "unknown public-key choice";
+  return text + ((code & 16) ? ", attachments encrypted" : ", attachments not encrypted");
+}
+
+// The first line of a GnuPG program's --version output; "" when `program` is not GnuPG.
+std::string GnuPGBanner(const std::string& program) {
+  std::string version;
+  RunLimits limits;
+  limits.seconds = 10;
+  limits.maxOutput = 1 << 16;
+  if (Run({program, "--version"}, {}, &version, nullptr, limits) != 0) return "";
+  version = version.substr(0, version.find('\n'));
+  // "gpg (GnuPG) 2.2.40", also with a brand inside the brackets: "gpg (GnuPG/MacGPG2) 2.2.41".
+  size_t brand = version.find(" (GnuPG");
+  size_t close = version.find(") ", brand);
+  if (version.rfind("gpg", 0) != 0 || brand == std::string::npos || close == std::string::npos ||
+      close + 2 >= version.size() || !isdigit(static_cast<unsigned char>(version[close + 2])))
+    return "";
+  return version;
 }
 
 class Demo {
@@ -151,10 +219,20 @@ class Demo {
     return true;
   }
   bool Fail(const std::string& why) {
+    if (failure_.empty()) failure_ = why;
     printf("   FAILED: %s\n", why.c_str());
+    fflush(stdout);
     return false;
   }
-  void Say(const std::string& text) { printf("   %s\n", text.c_str()); }
+  void Say(const std::string& text) {
+    printf("   %s\n", text.c_str());
+    fflush(stdout);
+  }
+  // A step that runs GnuPG shows it is working: a line of dots, one a second.
+  void Working(const std::string& text) {
+    printf("   %s ", text.c_str());
+    fflush(stdout);
+  }
   void Indented(const std::string& text, size_t maxLines = 40);
 
   bool Setup();
@@ -180,8 +258,10 @@ class Demo {
   std::string memo_ =
       "Hello Bob,\n\nthe project plan is attached. Please keep it to the team.\n\nAlice\n";
   std::string plan_ = "Project plan\n1. Build it.\n2. Test it for real.\n3. Ship it.\n";
-  std::string armoured_;  // what Alice's script put into the mail
+  std::string armoured_;          // what Alice's script put into the mail
+  bool plainAttachment_ = false;  // chosen by hand: the attachment went out unencrypted
   int step_ = 0;
+  std::string failure_;  // why the demo failed, for the result line
 };
 
 void Demo::Indented(const std::string& text, size_t maxLines) {
@@ -202,8 +282,10 @@ int Demo::Gpg(const Person& p, const std::string& args, std::string* out) {
   std::istringstream words(args);
   for (std::string w; words >> w;) argv.push_back(w);
   std::string err;
-  int rc = Run(argv, {}, out, &err);
-  if (rc != 0) Say("GnuPG said: " + err);
+  RunLimits limits;
+  limits.dots = true;
+  int rc = Run(argv, {}, out, &err, limits);
+  if (rc != 0 && !g_stop) Say("GnuPG said: " + err);
   return rc;
 }
 
@@ -221,19 +303,21 @@ Env Demo::LibraryEnv(const Person& p, const std::string& who) {
 }
 
 bool Demo::Setup() {
+  // Refused before anything is made: the demo's keys would be made by whatever this is.
+  if (options_.gpg.empty())
+    options_.gpg = fs::exists("/usr/bin/gpg") ? "/usr/bin/gpg" : "/usr/bin/gpg1";
+  if (access(options_.gpg.c_str(), X_OK) != 0 || fs::is_directory(options_.gpg))
+    return Fail(options_.gpg + " cannot be run");
+  std::string version = GnuPGBanner(options_.gpg);
+  if (version.empty())
+    return Fail(options_.gpg + " is not GnuPG (its --version does not start \"gpg (GnuPG) \")");
+  gpg2_ = version.find(") 1.") == std::string::npos;
   char* tmp = getenv("TMPDIR");
   std::string base = tmp && *tmp ? tmp : "/tmp";
   std::string pattern = base + "/vp-demo-XXXXXX";
   if (!mkdtemp(pattern.data())) return Fail("cannot make a folder in " + base);
   work_ = pattern;
   self_ = fs::canonical("/proc/self/exe").string();
-  if (options_.gpg.empty())
-    options_.gpg = fs::exists("/usr/bin/gpg") ? "/usr/bin/gpg" : "/usr/bin/gpg1";
-  std::string version;
-  if (Run({options_.gpg, "--version"}, {}, &version) != 0)
-    return Fail("cannot run " + options_.gpg);
-  version = version.substr(0, version.find('\n'));
-  gpg2_ = version.find(" 1.") == std::string::npos;
 
   for (Person* p : {&alice_, &bob_}) {
     p->home = work_ + "/" + (p == &alice_ ? "alice" : "bob");
@@ -261,8 +345,10 @@ bool Demo::MakeKeys() {
               "\nExpire-Date: 0\nPassphrase: " + p->passphrase + "\n%commit\n";
     WriteAll(p->home + "/keyparams", params);
     std::string loopback = gpg2_ ? "--pinentry-mode loopback " : "";
-    if (Gpg(*p, loopback + "--gen-key " + p->home + "/keyparams") != 0)
-      return Fail(std::string("no key for ") + p->name);
+    Working(std::string("GnuPG is making the key of ") + p->name);
+    int rc = Gpg(*p, loopback + "--gen-key " + p->home + "/keyparams");
+    printf("\n");
+    if (rc != 0) return Fail(std::string("GnuPG made no key for ") + p->name);
     fs::remove(p->home + "/keyparams");
     Say(std::string(p->name) + " <" + p->email + ">, passphrase \"" + p->passphrase + "\"");
   }
@@ -307,21 +393,36 @@ bool Demo::AliceSends() {
     Say("Answer the dialogs on this terminal: keep \"Encrypt message\" and \"Encrypt file "
         "attachments\" ticked; Alice's passphrase is \"" +
         std::string(alice_.passphrase) + "\".");
-  fflush(stdout);
+  RunLimits limits;
+  limits.dots = !options_.interactive;  // dots would cut into the dialogs on the terminal
+  if (limits.dots) Working("Alice's mail client calls the library, which runs GnuPG");
   std::string out, err;
   int rc = Run({self_, "call", "DoEncrypt", "", alice_.userName, "Bob Example;Project Team",
                 "@" + work_ + "/memo.txt", attachment},
-               LibraryEnv(alice_, "alice"), &out, &err);
+               LibraryEnv(alice_, "alice"), &out, &err, limits);
+  if (limits.dots) printf("\n");
   ShowTranscript("Alice", work_ + "/transcript-alice.jsonl");
   if (rc != 0) return Fail("veilpost call failed: " + err);
   std::string code = out.substr(0, out.find('\n'));
-  Say("DoEncrypt returned " + code + " (16: encrypted attachments, no public key attached)");
-  // By hand the user may choose other options; the memo must still have gone out.
-  if (code != "16" && (!options_.interactive || code.empty() || code[0] == '-'))
-    return Fail("the memo was not sent as expected");
+  int result = atoi(code.c_str());
+  Say("DoEncrypt returned " + code + " (" + EncryptResult(result) + ")");
+  // By hand the user may choose other options; the memo must still have gone out encrypted.
+  if (result < 0) return Fail("Alice's memo was not sent (DoEncrypt returned " + code + ")");
+  if (code != "16" && !options_.interactive)
+    return Fail("DoEncrypt returned " + code + " where the answers given make 16");
   armoured_ = ReadAll(alice_.home + "/tmp/mailbody.pgp");
   Say("mailbody.pgp, the memo's new body:");
   Indented(armoured_, 6);
+  if ((result & 15) == 1 || (result & 15) == 2) {
+    Say(std::string("pubkey.asc, Alice's public key ") +
+        ((result & 15) == 1 ? "added to the memo's text:" : "attached to the memo:"));
+    Indented(ReadAll(alice_.home + "/tmp/pubkey.asc"), 4);
+  }
+  if (!(result & 16)) {
+    Say("plan.txt was sent as it is, not encrypted; Bob has only the memo to read.");
+    plainAttachment_ = true;
+    return true;
+  }
   if (!fs::exists(attachment + ".pgp")) return Fail("plan.txt was not encrypted");
   Say(std::string("plan.txt ") + (fs::exists(attachment) ? "is still there!" : "was wiped") +
       "; plan.txt.pgp holds " + std::to_string(fs::file_size(attachment + ".pgp")) +
@@ -339,11 +440,14 @@ bool Demo::BobOpens() {
   WriteAll(work_ + "/answers-bob",
            "dialog 104 type 1005 " + std::string(bob_.passphrase) + "; click 1\n");
   if (options_.interactive) Say("Bob's passphrase is \"" + std::string(bob_.passphrase) + "\".");
-  fflush(stdout);
+  RunLimits limits;
+  limits.dots = !options_.interactive;
+  if (limits.dots) Working("Bob's mail client calls the library, which runs GnuPG");
   std::string out, err;
   int rc = Run({self_, "call", "DoDecryptBody", bob_.userName, "@" + work_ + "/received.txt",
-                "plan.txt.pgp"},
-               LibraryEnv(bob_, "bob"), &out, &err);
+                plainAttachment_ ? "plan.txt" : "plan.txt.pgp"},
+               LibraryEnv(bob_, "bob"), &out, &err, limits);
+  if (limits.dots) printf("\n");
   ShowTranscript("Bob", work_ + "/transcript-bob.jsonl");
   if (rc != 0) return Fail("veilpost call failed: " + err);
   std::string code = out.substr(0, out.find('\n'));
@@ -357,6 +461,7 @@ bool Demo::BobOpens() {
 }
 
 bool Demo::BobReadsTheAttachment() {
+  if (plainAttachment_) return true;
   Step("Bob decrypts plan.txt.pgp with his key");
   std::string plain = bob_.home + "/tmp/plan.txt";
   std::string loopback = gpg2_ ? "--pinentry-mode loopback " : "";
@@ -373,7 +478,9 @@ bool Demo::BobReadsTheAttachment() {
   fs::remove(plain);
   Say(std::string(same ? "The same bytes Alice attached" : "NOT the bytes Alice attached") +
       (byAlice ? ", with a good signature by Alice." : ", without Alice's signature!"));
-  return same && byAlice;
+  if (!same) return Fail("plan.txt did not decrypt to what Alice attached");
+  if (!byAlice) return Fail("plan.txt does not carry Alice's good signature");
+  return true;
 }
 
 // The dialogs and boxes each person met, from the interface's transcript.
@@ -398,17 +505,35 @@ void Demo::Clean() {
       Run({"/usr/bin/gpgconf", "--homedir", p->home + "/gnupg", "--kill", "gpg-agent"}, {},
           nullptr);
   std::error_code ec;
-  fs::remove_all(work_, ec);
+  // A second pass catches what a GnuPG that was still ending wrote during the first.
+  if (fs::remove_all(work_, ec) == static_cast<std::uintmax_t>(-1) || fs::exists(work_, ec))
+    fs::remove_all(work_, ec);
   work_.clear();
 }
 
 int Demo::Main() {
   printf("Veilpost demo: Alice sends Bob a signed and encrypted memo through the hook library.\n");
-  bool ok = Setup() && MakeKeys() && MakeDirectory() && AliceSends() && BobOpens() &&
-            BobReadsTheAttachment();
+  CatchStopSignals();
+  bool ok = true;
+  for (bool (Demo::*step)() : {&Demo::Setup, &Demo::MakeKeys, &Demo::MakeDirectory,
+                               &Demo::AliceSends, &Demo::BobOpens, &Demo::BobReadsTheAttachment}) {
+    ok = !g_stop && (this->*step)() && !g_stop;
+    if (!ok) break;
+  }
+  // The folder holds both private keys: it goes whatever happened, and so do the agents.
   Clean();
-  printf("\n%s\n", ok ? "Result: Bob read Alice's memo and attachment, signed by Alice."
-                      : "Result: the demo FAILED (see above).");
+  if (int signal = g_stop) {
+    printf("\nStopped (%s); the demo folder and its GnuPG agents are gone.\n", strsignal(signal));
+    fflush(stdout);
+    ::signal(signal, SIG_DFL);
+    raise(signal);
+    return 128 + signal;
+  }
+  if (ok)
+    printf("\nResult: Bob read Alice's memo%s, signed by Alice.\n",
+           plainAttachment_ ? " (plan.txt went out unencrypted)" : " and attachment");
+  else
+    printf("\nResult: the demo FAILED: %s\n", failure_.c_str());
   return ok ? 0 : 1;
 }
 

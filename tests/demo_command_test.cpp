@@ -34,8 +34,10 @@ TEST_P(DemoCommand, AliceToBobEndToEndLeavingNothingBehind) {
   EXPECT_LT(seconds, 60);
   // Each step, as printed.
   for (const char* seen :
-       {"[dialog] Encryption options", "[dialog] Enter PGP Signing Passphrase",
-        "DoEncrypt returned 16", "-----BEGIN PGP MESSAGE-----", "plan.txt was wiped",
+       {"GnuPG is making the key of Alice Example", "[dialog] Encryption options",
+        "[dialog] Enter PGP Signing Passphrase",
+        "DoEncrypt returned 16 (own public key not attached, attachments encrypted)",
+        "-----BEGIN PGP MESSAGE-----", "plan.txt was wiped",
         "[dialog] Enter PGP Decryption Passphrase", "signed by Alice Example",
         "DoDecryptBody returned 0", "| the project plan is attached.", "[Attachment: plan.txt]",
         "The same bytes Alice attached, with a good signature by Alice.",
@@ -75,13 +77,17 @@ TEST(DemoInteractive, APersonAnswersEveryDialogOnTheTerminal) {
   // Each step: what must be on the screen, then what the person types.
   const std::pair<const char*, const char*> steps[] = {
       {"=== Encryption options ===", ""},
+      {"(Enter: OK, q: close): ", "3\n"},  // attach the own public key as a file
+      {"3) (*) Attach own public key as attachment", ""},
       {"(Enter: OK, q: close): ", "\n"},
       {"=== Enter PGP Signing Passphrase ===", ""},
       {"(Enter: OK, q: close): ", "1\n"},
       {"(hidden): ", "alice-demo\n"},
       {"(hidden, 10 characters)", ""},
       {"(Enter: OK, q: close): ", "\n"},
-      {"DoEncrypt returned 16", ""},
+      {"DoEncrypt returned 18 (own public key attached as pubkey.asc, attachments encrypted)", ""},
+      {"pubkey.asc, Alice's public key attached to the memo:", ""},
+      {"| -----BEGIN PGP PUBLIC KEY BLOCK-----", ""},
       {"=== Enter PGP Decryption Passphrase ===", ""},
       {"(Enter: OK, q: close): ", "1\n"},
       {"(hidden): ", "bob-demo\n"},
@@ -105,6 +111,59 @@ TEST(DemoInteractive, APersonAnswersEveryDialogOnTheTerminal) {
   for (const char* secret : {"alice-demo\r", "bob-demo\r"})
     EXPECT_EQ(keys.Screen().find(secret), std::string::npos) << secret;
   EXPECT_TRUE(fs::is_empty(dir));
+  fs::remove_all(dir);
+}
+
+// What is not GnuPG is refused before anything is made, and the reason ends the run.
+TEST(DemoRefusals, AProgramThatIsNotGnuPGIsRefusedUpFront) {
+  std::string dir = ShortPrivateDir("vpr");
+  std::string out;
+  int rc =
+      RunCommand("TMPDIR=" + dir + " " + VeilpostBinary() + " demo --gpg /bin/true 2>&1", &out);
+  EXPECT_EQ(rc, 1) << out;
+  EXPECT_NE(out.find("Result: the demo FAILED: /bin/true is not GnuPG"), std::string::npos) << out;
+  EXPECT_TRUE(fs::is_empty(dir));
+  fs::remove_all(dir);
+}
+
+// Ctrl-C while GnuPG makes Bob's key (Alice's agent runs): the folder with the private keys
+// goes, and the agents with it.
+TEST(DemoInterrupted, CtrlCRemovesTheFolderAndStopsTheAgents) {
+  std::string dir = ShortPrivateDir("vpc");
+  int out[2];
+  ASSERT_EQ(pipe(out), 0);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    dup2(out[1], 1);
+    dup2(out[1], 2);
+    close(out[0]);
+    close(out[1]);
+    setenv("TMPDIR", dir.c_str(), 1);
+    unsetenv("VEILPOST_UI");
+    std::string bin = VeilpostBinary();
+    execl(bin.c_str(), bin.c_str(), "demo", "--gpg", "/usr/bin/gpg", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(out[1]);
+  std::string shown;
+  char buf[4096];
+  ssize_t n;
+  while (shown.find("making the key of Bob") == std::string::npos &&
+         (n = read(out[0], buf, sizeof buf)) > 0)
+    shown.append(buf, static_cast<size_t>(n));
+  kill(pid, SIGINT);
+  while ((n = read(out[0], buf, sizeof buf)) > 0) shown.append(buf, static_cast<size_t>(n));
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << shown;
+  EXPECT_NE(shown.find("the demo folder and its GnuPG agents are gone"), std::string::npos)
+      << shown;
+  EXPECT_TRUE(fs::is_empty(dir)) << shown;
+  std::string agents;
+  RunCommand("pgrep -af '[g]pg-agent.*" + dir + "'", &agents);
+  EXPECT_EQ(agents, "");
   fs::remove_all(dir);
 }
 
