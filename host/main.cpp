@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
   }
   CLI::App app{"veilpost: drives the Veilpost hook library as the mail client's script does"};
   app.name("veilpost");
+  app.footer("veilpost help COMMAND shows the help of one command.");
   app.require_subcommand(1);
   vphost::AddCallCommand(app);
   vphost::AddStatusCommand(app);
