@@ -71,6 +71,59 @@ TEST_P(IncomingBody, HandOverFileHoldsPlaintextThenAttachmentLines) {
   EXPECT_EQ(Boxes().back(), "Error: " + std::string(vp::MessageString(177)));
 }
 
+// Whatever part of a message broke on its way, nothing of it is handed over: not to the mail
+// script, not into an attachment's output file.
+TEST_P(IncomingBody, DamagedOrAlteredMessagesAreNeverHandedOver) {
+  std::string plain;
+  for (int i = 0; i < 2000; ++i) plain += "Line " + std::to_string(i) + " of the report.\n";
+  // Uncompressed: a flipped byte changes the plaintext, and only the integrity check notices.
+  std::string flipped =
+      FromAlice("-z 0 --recipient bob@example.com --sign --encrypt", plain, false);
+  flipped[flipped.size() - 100] ^= 1;
+  std::string flippedSigned = FromAlice("-z 0 --sign", plain, false);
+  flippedSigned[flippedSigned.size() / 2] ^= 1;
+  const std::string binary = dir_ + "/report.pgp", signedFile = dir_ + "/memo.gpg";
+  WriteFile(binary, flipped);
+  WriteFile(signedFile, flippedSigned);
+  std::string made;
+  ASSERT_EQ(Gpg(version_, bob_, "--batch --yes --enarmor -o '" + dir_ + "/f.asc' '" + binary + "'",
+                &made),
+            0)
+      << made;
+  std::string armoured = FromAlice("--recipient bob@example.com --sign --encrypt", plain);
+  size_t checksum = armoured.rfind("\n=");
+  size_t cut = armoured.rfind('\n', armoured.rfind('\n', checksum - 1) - 1);
+  std::string truncated = armoured.substr(0, cut) + armoured.substr(checksum);
+  UseScript(BobTypes());
+
+  EXPECT_EQ(DecryptBody(ReadFile(dir_ + "/f.asc"), "a.doc"), -1);
+  EXPECT_FALSE(PathExistsForTest(vp::HandOverPath()));
+  const std::string damaged = "Error: This email is damaged or was altered";
+  EXPECT_EQ(Boxes().back().rfind(damaged, 0), 0u) << Boxes().back();
+  EXPECT_EQ(DecryptBody(truncated, "a.doc"), -1);
+  EXPECT_FALSE(PathExistsForTest(vp::HandOverPath()));
+
+  EXPECT_EQ(vp::DecryptFile(binary.c_str(), (binary + ".out").c_str()), -1);
+  EXPECT_FALSE(PathExistsForTest(binary + ".out"));
+  EXPECT_EQ(vp::DecryptFile(signedFile.c_str(), (signedFile + ".out").c_str()), -1);
+  EXPECT_FALSE(PathExistsForTest(signedFile + ".out"));
+  EXPECT_EQ(Boxes().back().rfind("Warning: The file \"memo.gpg\" signed as Alice Example "
+                                 "<alice@example.com> has a BAD signature",
+                                 0),
+            0u)
+      << Boxes().back();
+
+  // GnuPG 1.4 still decrypts data that carries no integrity check; 2.2 refuses it itself.
+  if (version_ == GnuPG::k1) {
+    EXPECT_EQ(
+        DecryptBody(FromAlice("--disable-mdc --recipient bob@example.com --encrypt", plain), ""),
+        -1);
+    EXPECT_EQ(Boxes().back().rfind("Error: This email carries no protection against changes", 0),
+              0u)
+        << Boxes().back();
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(BothVersions, IncomingBody, testing::Values(GnuPG::k1, GnuPG::k2),
                          VersionName);
 

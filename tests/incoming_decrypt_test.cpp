@@ -38,7 +38,7 @@ TEST_P(IncomingBothVersions, KnownSignerIsNamedAndSignatureSilencedByTheSetting)
   EXPECT_EQ(Events("dialog-open").size(), 1u);  // the passphrase stayed cached
 }
 
-TEST_P(IncomingBothVersions, UnknownSignerOncePerSignatureAndBadSignatureCountsAsUnsigned) {
+TEST_P(IncomingBothVersions, UnknownSignerOncePerSignatureAndBadSignatureIsRefused) {
   std::string fromErin = Make(erin_, Erin().passphrase, "--clearsign", kMemo, false);
   std::string tampered = FromAlice("--clearsign", kMemo, false);
   tampered.replace(tampered.find("noon"), 4, "dawn");
@@ -49,9 +49,12 @@ TEST_P(IncomingBothVersions, UnknownSignerOncePerSignatureAndBadSignatureCountsA
   // GnuPG reports an unknown signer in up to three lines; the user hears of it once.
   EXPECT_EQ(Boxes(), Texts{"Information: " + Format(160, "email")});
 
-  ASSERT_EQ(Decrypt(tampered, &out), 0);
-  EXPECT_EQ(Boxes(),
-            (Texts{"Information: " + Format(160, "email"), "Warning: " + Format(147, "email")}));
+  // A changed text is not handed over: the claimed signer is named with the bad signature.
+  const std::string bad = "Warning: This email signed as " + kAliceUid + " has a BAD signature";
+  EXPECT_EQ(Decrypt(tampered, &out), -1);
+  EXPECT_EQ(out, "<none>");
+  ASSERT_EQ(Boxes().size(), 2u);
+  EXPECT_EQ(Boxes()[1].rfind(bad, 0), 0u) << Boxes()[1];
 
   // Two strangers signing one memo are two unknown signers.
   std::string params = dir_ + "/frank.params";
@@ -67,10 +70,9 @@ TEST_P(IncomingBothVersions, UnknownSignerOncePerSignatureAndBadSignatureCountsA
       "--local-user erin@example.org --local-user frank@example.org --clearsign", kMemo, false);
   ASSERT_EQ(Decrypt(twoStrangers, &out), 0);
   EXPECT_EQ(out, kMemo);
-  EXPECT_EQ(
-      Boxes(),
-      (Texts{"Information: " + Format(160, "email"), "Warning: " + Format(147, "email"),
-             "Information: " + Format(160, "email"), "Information: " + Format(160, "email")}));
+  ASSERT_EQ(Boxes().size(), 4u);
+  EXPECT_EQ(Boxes()[2], "Information: " + Format(160, "email"));
+  EXPECT_EQ(Boxes()[3], "Information: " + Format(160, "email"));
 }
 
 TEST_P(IncomingBothVersions, MessageForAKeyWeLackShowsGnuPGsOwnText) {
@@ -168,6 +170,56 @@ TEST_P(IncomingBothVersions, FileModeVerdicts) {
   EXPECT_FALSE(PathExistsForTest(dir_ + "/erin.asc.out"));
 }
 
+// Each signature of a memo gets its own verdict from the status lines, in whatever language
+// GnuPG speaks (German here): a good one, one by a revoked key, and two bad ones after a change.
+TEST_P(IncomingBothVersions, EverySignatureJudgedFromStatusLinesInAnyLanguage) {
+  if (version_ != GnuPG::k2) GTEST_SKIP() << "the revocation comes from GnuPG 2's key maker";
+  std::string params = dir_ + "/frank.params";
+  WriteFile(params,
+            "Key-Type: EDDSA\nKey-Curve: ed25519\nName-Real: Frank Stranger\n"
+            "Name-Email: frank@example.org\n%no-protection\n%commit\n");
+  std::string made;
+  ASSERT_EQ(Gpg(version_, erin_, "--batch --gen-key '" + params + "'", &made), 0) << made;
+  std::string revocation = ReadFile(erin_ + "/openpgp-revocs.d/" +
+                                    Fingerprint(version_, erin_, "frank@example.org") + ".rev");
+  revocation.erase(revocation.find(":-----BEGIN"), 1);  // GnuPG guards it against accidents
+  WriteFile(dir_ + "/keys.asc", ExportKey(erin_, "erin@example.org") +
+                                    ExportKey(erin_, "frank@example.org") + revocation);
+  ASSERT_EQ(Gpg(version_, bob_, "--batch --import '" + dir_ + "/keys.asc'", &made), 0) << made;
+  std::string memo = Make(
+      erin_, Erin().passphrase,
+      "--local-user erin@example.org --local-user frank@example.org --clearsign", kMemo, false);
+  std::string changed = memo;
+  changed.replace(changed.find("noon"), 4, "dawn");
+
+  setenv("LC_ALL", "C.UTF-8", 1);
+  setenv("LANGUAGE", "de", 1);
+  UseScript(BobTypes());
+  std::string out;
+  int rc = Decrypt(memo, &out);
+  int changedRc = Decrypt(changed, &out);
+  WriteFile(dir_ + "/memo.asc", memo);
+  std::string german;
+  Gpg(version_, bob_, "--verify '" + dir_ + "/memo.asc'", &german);
+  unsetenv("LANGUAGE");
+  unsetenv("LC_ALL");
+  ASSERT_NE(german.find("Korrekte Signatur"), std::string::npos) << german;
+
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(changedRc, -1);
+  EXPECT_EQ(out, "<none>");
+  const std::string frank = "Frank Stranger <frank@example.org>";
+  const std::string bad =
+      " has a BAD signature: the text was changed after it was signed or "
+      "the signature is forged. It is not opened.";
+  EXPECT_EQ(Boxes(),
+            (Texts{"Information: " + Format(161, "email", "Erin Stranger <erin@example.org>"),
+                   "Warning: This email is signed by " + frank +
+                       ", but the signing key has been revoked.",
+                   "Warning: This email signed as Erin Stranger <erin@example.org>" + bad,
+                   "Warning: This email signed as " + frank + bad}));
+}
+
 INSTANTIATE_TEST_SUITE_P(BothVersions, IncomingBothVersions, testing::Values(GnuPG::k1, GnuPG::k2),
                          VersionName);
 
@@ -184,6 +236,16 @@ TEST(IncomingStatusLines, VerdictLines) {
   EXPECT_EQ(vp::ClassifyDecryptLine("gpg: original file name='[GNUPG:] NODATA 1'"),
             DecryptLine::kOther);
   EXPECT_EQ(vp::ClassifyDecryptLine("[GNUPG:] DECRYPTION_OKAYISH"), DecryptLine::kOther);
+  EXPECT_EQ(vp::ClassifyDecryptLine("[GNUPG:] EXPKEYSIG 1113872F7577C098 A1 <a@x>"),
+            DecryptLine::kExpiredKeySignature);
+  EXPECT_STREQ(vp::SignatureSigner("[GNUPG:] EXPKEYSIG 1113872F7577C098 A1 <a@x>"), "A1 <a@x>");
+  // Broken packets and data without an integrity check, as against no OpenPGP data at all.
+  EXPECT_EQ(vp::ClassifyDecryptLine("[GNUPG:] NODATA 3"), DecryptLine::kDamagedData);
+  EXPECT_EQ(vp::ClassifyDecryptLine("[GNUPG:] NODATA 1"), DecryptLine::kNoData);
+  EXPECT_EQ(vp::ClassifyDecryptLine("[GNUPG:] DECRYPTION_INFO 0 9 0"),
+            DecryptLine::kUnprotectedData);
+  EXPECT_EQ(vp::ClassifyDecryptLine("[GNUPG:] DECRYPTION_INFO 0 9 2"),
+            DecryptLine::kDecryptionData);
   EXPECT_STREQ(vp::GoodSignatureSigner("[GNUPG:] GOODSIG F3123C1353B44B0A A1 <a@x> [GNUPG:] X"),
                "A1 <a@x> [GNUPG:] X");
   EXPECT_STREQ(vp::GoodSignatureSigner("[GNUPG:] GOODSIG F3123C1353B44B0A"), "");

@@ -61,6 +61,26 @@ bool IsStatus(const char* line, const char* keyword) {
   return LineHasStatus(line, keyword);
 }
 
+// "NODATA <what>": 1 and 2 mean no OpenPGP data was found; 3 (invalid packet) and 4 (signature
+// expected) mean the data is there but broken.
+bool IsNoData(const char* line) {
+  if (!LineHasStatus(line, "NODATA")) return false;
+  std::string what = StatusField(line, 1);
+  return what != "3" && what != "4";
+}
+
+bool IsBrokenData(const char* line) {
+  return LineHasStatus(line, "NODATA") && !IsNoData(line);
+}
+
+// "DECRYPTION_INFO <mdc method> <cipher> [<aead algorithm>]": neither an MDC nor AEAD means
+// nothing tells whether the ciphertext was changed.
+bool IsUnprotectedData(const char* line) {
+  if (!LineHasStatus(line, "DECRYPTION_INFO")) return false;
+  std::string aead = StatusField(line, 3);
+  return StatusField(line, 1) == "0" && (aead.empty() || aead == "0");
+}
+
 // The decrypt-run rules in the order they are tested; the first that matches decides.
 struct DecryptRule {
   DecryptLine outcome;
@@ -72,13 +92,22 @@ struct DecryptRule {
 const DecryptRule kDecryptRules[] = {
     {DecryptLine::kWrongPassphrase, nullptr, nullptr, IsWrongPassphraseLine},
     {DecryptLine::kGoodSignature, "GOODSIG", nullptr, nullptr},
+    {DecryptLine::kBadSignature, "BADSIG", nullptr, nullptr},
+    {DecryptLine::kExpiredKeySignature, "EXPKEYSIG", nullptr, nullptr},
+    {DecryptLine::kRevokedKeySignature, "REVKEYSIG", nullptr, nullptr},
+    {DecryptLine::kExpiredSignature, "EXPSIG", nullptr, nullptr},
     {DecryptLine::kUnknownSigner, nullptr, "gpg: Can't check signature: public key not found",
      nullptr},
     {DecryptLine::kUnknownSigner, "NO_PUBKEY", nullptr, nullptr},
     {DecryptLine::kUnknownSigner, nullptr, nullptr, IsNoPublicKeyErrsig},
-    {DecryptLine::kNoData, "NODATA", nullptr, nullptr},
-    {DecryptLine::kDecryptionDone, "DECRYPTION_OKAY", nullptr, nullptr},
-    {DecryptLine::kDecryptionDone, "END_DECRYPTION", nullptr, nullptr},
+    {DecryptLine::kNoData, nullptr, nullptr, IsNoData},
+    {DecryptLine::kDamagedData, nullptr, nullptr, IsBrokenData},
+    {DecryptLine::kDamagedData, "BADMDC", nullptr, nullptr},
+    {DecryptLine::kDecryptionBegin, "BEGIN_DECRYPTION", nullptr, nullptr},
+    {DecryptLine::kUnprotectedData, nullptr, nullptr, IsUnprotectedData},
+    {DecryptLine::kDecryptionData, "DECRYPTION_INFO", nullptr, nullptr},
+    {DecryptLine::kDecryptionFailed, "DECRYPTION_FAILED", nullptr, nullptr},
+    {DecryptLine::kDecryptionEnd, "END_DECRYPTION", nullptr, nullptr},
     {DecryptLine::kNewSignature, "NEWSIG", nullptr, nullptr},
 };
 
@@ -95,11 +124,16 @@ DecryptLine ClassifyDecryptLine(const char* line) {
   return DecryptLine::kOther;
 }
 
+const char* SignatureSigner(const char* line) {
+  if (!line || !StartsWith(line, kStatusPrefix)) return "";
+  const char* keyword = line + strlen(kStatusPrefix);
+  const char* keyId = strchr(keyword, ' ');
+  const char* signer = keyId ? strchr(keyId + 1, ' ') : nullptr;
+  return signer ? signer + 1 : "";
+}
+
 const char* GoodSignatureSigner(const char* line) {
-  constexpr size_t kKeyIdStart = 17;  // "[GNUPG:] GOODSIG " is 17 characters
-  if (!line || strlen(line) < kKeyIdStart) return "";
-  const char* blank = strchr(line + kKeyIdStart, ' ');
-  return blank ? blank + 1 : "";
+  return SignatureSigner(line);
 }
 
 bool IsWrongPassphraseLine(const char* line) {

@@ -25,24 +25,33 @@ bool RunReportsWrongPassphrase(const char* result);
 // with the status prefix followed by the keyword and a blank or the end of the line.
 bool HasStatus(const char* result, const char* keyword);
 
-// What one line of a decrypt or verify run tells, tested in this order: a rejected passphrase,
-// a good signature, a signature by a key not on the key ring, no OpenPGP data, the end of
-// decryption (then the start of the next signature, which no verdict depends on). Unknown signers
-// are recognised from the ERRSIG (no public key) and NO_PUBKEY status lines, which are never
-// translated, and from GnuPG 1.4's English log line as well.
+// What one line of a decrypt or verify run tells; the first rule that matches decides, a
+// rejected passphrase first. Every verdict is read from status lines, which GnuPG never
+// translates; GnuPG 1.4's English "Can't check signature" log line is an extra trigger only.
 enum class DecryptLine {
   kOther,
   kWrongPassphrase,
   kGoodSignature,
-  kUnknownSigner,
-  kNoData,
-  kDecryptionDone,
-  kNewSignature,
+  kBadSignature,         // BADSIG: the signed text does not match its signature
+  kExpiredKeySignature,  // EXPKEYSIG
+  kRevokedKeySignature,  // REVKEYSIG
+  kExpiredSignature,     // EXPSIG
+  kUnknownSigner,        // ERRSIG with "no public key", NO_PUBKEY, GnuPG 1.4's log line
+  kNoData,               // NODATA 1 or 2: no OpenPGP data at all
+  kDamagedData,          // NODATA 3 or 4 (an invalid packet), BADMDC
+  kDecryptionBegin,      // BEGIN_DECRYPTION
+  kDecryptionData,       // DECRYPTION_INFO of integrity-protected data: plaintext is flowing
+  kUnprotectedData,      // DECRYPTION_INFO of data without integrity protection (no MDC, no AEAD)
+  kDecryptionFailed,     // DECRYPTION_FAILED
+  kDecryptionEnd,        // END_DECRYPTION
+  kNewSignature,         // NEWSIG: the lines that follow concern the next signature
 };
 DecryptLine ClassifyDecryptLine(const char* line);
 
-// The signer text of a good-signature line: what follows the first blank at or after the line's
-// 18th character (the blank after the key id); "" when there is none.
+// The signer text of a "<KEYWORD> <keyid> <user id>" signature status line (GOODSIG, BADSIG,
+// EXPKEYSIG, ...): what follows the blank after the key id; "" when there is none or the line
+// is no status line. GoodSignatureSigner is the same reader under the name of its first use.
+const char* SignatureSigner(const char* line);
 const char* GoodSignatureSigner(const char* line);
 
 }  // namespace vp

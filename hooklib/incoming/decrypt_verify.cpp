@@ -10,6 +10,7 @@
 #include "hooklib/core/messages.h"
 #include "hooklib/core/settings.h"
 #include "hooklib/core/strings.h"
+#include "hooklib/core/temp_files.h"
 #include "hooklib/core/text.h"
 #include "hooklib/core/trace.h"
 #include "hooklib/gnupg/key_listing.h"
@@ -20,6 +21,7 @@
 #include "hooklib/gnupg/text_utils.h"
 #include "hooklib/incoming/key_detection.h"
 #include "hooklib/incoming/key_import.h"
+#include "hooklib/incoming/run_verdict.h"
 #include "hooklib/incoming/scratch_file.h"
 #include "platform/files.h"
 
@@ -35,88 +37,14 @@ constexpr int kNotEncryptedFile = 154;
 constexpr int kNoKeysInFile = 155;
 constexpr int kKeysInMessage = 156;
 constexpr int kKeysInFile = 157;
-constexpr int kUnknownSigner = 160;
-constexpr int kSignedBy = 161;
-constexpr int kFileUnknownSigner = 162;
-constexpr int kFileSignedBy = 163;
 constexpr int kNoDataInMessage = 177;
 // What the failed open of a file GnuPG never wrote reports: "file not found".
 constexpr int kFileNotFoundError = 2;
-
-// What one call has seen; lives for that call only.
-struct Verdict {
-  bool fileMode = false;
-  const char* kind = "";
-  const char* fileName = "";  // file mode: the input's file name part
-  bool signatureSeen = false;
-};
-
-enum class RunOutcome { kComplete, kWrongPassphrase, kNoData };
 
 // Empties the key lists however the call ends.
 struct KeyListsCleanup {
   ~KeyListsCleanup() { FreeKeyLists(); }
 };
-
-void ShowGoodSignature(const Verdict& v, const char* signer) {
-  if (!Settings().bShowMailSignDialog) return;
-  if (v.fileMode) {
-    ShowInformation(MessageString(kFileSignedBy), v.kind, v.fileName, signer);
-  } else {
-    ShowInformation(MessageString(kSignedBy), v.kind, signer);
-  }
-}
-
-void ShowUnknownSigner(const Verdict& v) {
-  if (!Settings().bShowMailSignDialog) return;
-  if (v.fileMode) {
-    ShowInformation(MessageString(kFileUnknownSigner), v.kind, v.fileName);
-  } else {
-    ShowInformation(MessageString(kUnknownSigner), v.kind);
-  }
-}
-
-// Applies the line tests to a run result (left unchanged) and shows the signer messages.
-RunOutcome ScanDecryptRun(const char* result, Verdict& v) {
-  std::string text(result);
-  // One signature yields up to three unknown-signer lines (ERRSIG and NO_PUBKEY naming its key,
-  // GnuPG 1.4's log line naming none); each signature is told once.
-  bool unknownShown = false;
-  std::string unknownKey;
-  char* cursor = nullptr;
-  for (char* line = NextToken(text.data(), "\r\n", &cursor); line;
-       line = NextToken(text.data(), "\r\n", &cursor)) {
-    switch (ClassifyDecryptLine(line)) {
-      case DecryptLine::kWrongPassphrase:
-        return RunOutcome::kWrongPassphrase;
-      case DecryptLine::kGoodSignature:
-        v.signatureSeen = true;
-        ShowGoodSignature(v, GoodSignatureSigner(line));
-        break;
-      case DecryptLine::kUnknownSigner: {
-        v.signatureSeen = true;
-        std::string key = StatusField(line, 1);  // the signing key; none in a log line
-        if (!unknownShown || (!key.empty() && !unknownKey.empty() && key != unknownKey)) {
-          ShowUnknownSigner(v);
-        }
-        unknownShown = true;
-        if (!key.empty()) unknownKey = key;
-        break;
-      }
-      case DecryptLine::kNoData:
-        return RunOutcome::kNoData;
-      case DecryptLine::kDecryptionDone:
-        return RunOutcome::kComplete;
-      case DecryptLine::kNewSignature:
-        unknownShown = false;
-        unknownKey.clear();
-        break;
-      case DecryptLine::kOther:
-        break;
-    }
-  }
-  return RunOutcome::kComplete;
-}
 
 // The traced run result, or null after the runner's failure was shown.
 const char* RunDecrypt(const char* input, const char* output) {
@@ -190,14 +118,14 @@ int DecryptMessage(const char* text, char** output, size_t* outputLength) {
   KeyListsCleanup lists;
   *output = nullptr;
   *outputLength = 0;
-  Verdict verdict;
-  verdict.kind = MessageString(kKindEmail);
+  const Subject subject{MessageString(kKindEmail), nullptr};
   if (!PassphraseReady()) return -1;
 
   const size_t textLength = text ? strlen(text) : 0;
   ScratchFile input;
   ScratchFile outputFile;
   std::string runResult;
+  RunVerdict verdict;
   for (;;) {
     WriteTraceData(text, textLength);
     if (!input.Reserve() || !outputFile.Reserve() ||
@@ -208,18 +136,25 @@ int DecryptMessage(const char* text, char** output, size_t* outputLength) {
     const char* result = RunDecrypt(input.Path(), outputFile.Path());
     if (!result) return -1;
     runResult = result;
-    RunOutcome outcome = ScanDecryptRun(runResult.c_str(), verdict);
-    if (outcome == RunOutcome::kWrongPassphrase) {
+    verdict = ReadDecryptRun(runResult.c_str());
+    if (verdict.outcome == RunOutcome::kWrongPassphrase) {
       if (!AskAgainAfterWrongPassphrase(kDecryptionPassphraseDialog)) return -1;
       continue;
     }
-    if (outcome == RunOutcome::kNoData) {
+    if (verdict.outcome == RunOutcome::kNoData) {
       *output = static_cast<char*>(calloc(1, 1));
       ShowError("%s", MessageString(kNoDataInMessage));
       return *output ? 0 : -1;
     }
     break;
   }
+  // Whatever GnuPG wrote of a damaged message is wiped with the output file on return.
+  if (verdict.outcome == RunOutcome::kDamaged || verdict.outcome == RunOutcome::kUnprotected) {
+    ShowWithheld(verdict.outcome, subject);
+    return -1;
+  }
+  ShowSignatureVerdicts(verdict, subject);
+  if (verdict.HasBadSignature()) return -1;
 
   // The output file was reserved before the run, so GnuPG wrote it only when it reports
   // plaintext or left bytes in it; otherwise its explanation is in the run result.
@@ -229,7 +164,8 @@ int DecryptMessage(const char* text, char** output, size_t* outputLength) {
   // An open that failed tells its own error number; an output GnuPG never wrote is reported
   // as the missing file it would have been.
   int openError = !readable && errno != 0 ? errno : kFileNotFoundError;
-  if (!readable || (plaintext.empty() && !HasStatus(runResult.c_str(), "PLAINTEXT"))) {
+  if (!readable || verdict.outcome == RunOutcome::kNotDecrypted ||
+      (plaintext.empty() && !HasStatus(runResult.c_str(), "PLAINTEXT"))) {
     char caption[256];
     snprintf(caption, sizeof caption, "Unable to open %s for checking file length (%d).",
              outputFile.Path(), openError);
@@ -254,41 +190,49 @@ int DecryptMessage(const char* text, char** output, size_t* outputLength) {
   }
 
   if (*outputLength == 0) {
-    ShowInformation(MessageString(kNoEncryptedText), verdict.kind);
-  } else if (!verdict.signatureSeen) {
-    ShowWarning(MessageString(kNotSigned), verdict.kind);
+    ShowInformation(MessageString(kNoEncryptedText), subject.kind);
+  } else if (!verdict.HasSignature()) {
+    ShowWarning(MessageString(kNotSigned), subject.kind);
   }
   return 0;
 }
 
 int DecryptFile(const char* path, const char* outputPath) {
   KeyListsCleanup lists;
-  Verdict verdict;
-  verdict.fileMode = true;
-  verdict.kind = MessageString(kKindFile);
-  verdict.fileName = GetFileNamePart(path ? path : "");
   if (!path || !outputPath) return -1;
+  const Subject subject{MessageString(kKindFile), GetFileNamePart(path)};
   if (!PassphraseReady()) return -1;
 
+  RunVerdict verdict;
   for (;;) {
     const char* result = RunDecrypt(path, outputPath);
     if (!result) return -1;
-    RunOutcome outcome = ScanDecryptRun(result, verdict);
-    if (outcome == RunOutcome::kWrongPassphrase) {
+    verdict = ReadDecryptRun(result);
+    if (verdict.outcome == RunOutcome::kWrongPassphrase) {
       if (!AskAgainAfterWrongPassphrase(kDecryptionPassphraseDialog)) return -1;
       continue;
     }
-    if (outcome == RunOutcome::kNoData) {
+    if (verdict.outcome == RunOutcome::kNoData) {
       ShowError("Attachment does not contain valid PGP data.");
       return -1;
     }
     break;
   }
-  if (!verdict.signatureSeen) {
-    ShowWarning(MessageString(kFileNotSigned), verdict.kind, verdict.fileName);
+  if (verdict.outcome == RunOutcome::kDamaged || verdict.outcome == RunOutcome::kUnprotected) {
+    ShowWithheld(verdict.outcome, subject);
+    WipeFile(outputPath);
+    return -1;
+  }
+  ShowSignatureVerdicts(verdict, subject);
+  if (verdict.HasBadSignature()) {
+    WipeFile(outputPath);
+    return -1;
+  }
+  if (!verdict.HasSignature()) {
+    ShowWarning(MessageString(kFileNotSigned), subject.kind, subject.fileName);
   }
   if (FileOpens(outputPath)) return 0;
-  ShowWarning(MessageString(kNotEncryptedFile), verdict.fileName);
+  ShowWarning(MessageString(kNotEncryptedFile), subject.fileName);
   return -2;
 }
 

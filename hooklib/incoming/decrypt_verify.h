@@ -1,10 +1,11 @@
 // Decryption and verification of incoming mail: messages, files, and keys carried in files.
 //
 // Every operation asks for the decryption passphrase first (none when one is cached), runs
-// GnuPG, reports the signer from the run's status lines (string 161/163 for a good signature,
-// 160/162 for an unknown signer, when bShowMailSignDialog is set), asks again after a wrong
+// GnuPG, judges the run from its status lines (see run_verdict.h), asks again after a wrong
 // passphrase, and ends with the key id and user id lists empty. The result is 0 when done,
-// -1 when cancelled or failed after the user was told why.
+// -1 when cancelled or failed after the user was told why. A damaged, altered or unprotected
+// message, and a text whose signature is bad, is never handed over: -1, and whatever GnuPG wrote
+// of it is wiped.
 #pragma once
 #include <cstddef>
 

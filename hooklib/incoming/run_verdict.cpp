@@ -1,0 +1,192 @@
+// The verdict on one decrypt or verify run, and the messages that tell it.
+#include "hooklib/incoming/run_verdict.h"
+
+#include "hooklib/core/messages.h"
+#include "hooklib/core/settings.h"
+#include "hooklib/core/strings.h"
+#include "hooklib/core/text.h"
+
+namespace vp {
+namespace {
+
+constexpr int kUnknownSigner = 160;
+constexpr int kSignedBy = 161;
+constexpr int kFileUnknownSigner = 162;
+constexpr int kFileSignedBy = 163;
+
+enum class Box { kInformation, kWarning };
+
+// How one signature verdict is told. Message formats take the kind word and the signer; file
+// formats the kind word, the file name and the signer. Formats that name no signer ignore it.
+struct VerdictText {
+  DecryptLine kind;
+  Box box;
+  bool optional;     // shown only when bShowMailSignDialog is set
+  int stringId;      // a string of the table, or 0 for the texts below
+  int fileStringId;  // likewise in file mode
+  const char* message;
+  const char* file;
+};
+
+const VerdictText kVerdictTexts[] = {
+    {DecryptLine::kGoodSignature, Box::kInformation, true, kSignedBy, kFileSignedBy, nullptr,
+     nullptr},
+    {DecryptLine::kUnknownSigner, Box::kInformation, true, kUnknownSigner, kFileUnknownSigner,
+     nullptr, nullptr},
+    {DecryptLine::kBadSignature, Box::kWarning, false, 0, 0,
+     "This %s signed as %s has a BAD signature: the text was changed after it was signed or the "
+     "signature is forged. It is not opened.",
+     "The %s \"%s\" signed as %s has a BAD signature: the file was changed after it was signed or "
+     "the signature is forged. It is not decrypted."},
+    {DecryptLine::kExpiredKeySignature, Box::kWarning, false, 0, 0,
+     "This %s is signed by %s, but the signing key has expired.",
+     "The %s \"%s\" is signed by %s, but the signing key has expired."},
+    {DecryptLine::kRevokedKeySignature, Box::kWarning, false, 0, 0,
+     "This %s is signed by %s, but the signing key has been revoked.",
+     "The %s \"%s\" is signed by %s, but the signing key has been revoked."},
+    {DecryptLine::kExpiredSignature, Box::kWarning, false, 0, 0,
+     "This %s is signed by %s, but the signature has expired.",
+     "The %s \"%s\" is signed by %s, but the signature has expired."},
+};
+
+// Records unknown signers once per signature: GnuPG reports one in up to three lines (ERRSIG
+// and NO_PUBKEY naming its key, GnuPG 1.4's log line naming none).
+class UnknownSigners {
+ public:
+  bool IsNew(const char* line) {
+    std::string key = StatusField(line, 1);
+    bool fresh = !seen_ || (!key.empty() && !key_.empty() && key != key_);
+    seen_ = true;
+    if (!key.empty()) key_ = key;
+    return fresh;
+  }
+  void NextSignature() {
+    seen_ = false;
+    key_.clear();
+  }
+
+ private:
+  bool seen_ = false;
+  std::string key_;
+};
+
+}  // namespace
+
+bool RunVerdict::HasBadSignature() const {
+  for (const SignatureVerdict& s : signatures) {
+    if (s.kind == DecryptLine::kBadSignature) return true;
+  }
+  return false;
+}
+
+RunVerdict ReadDecryptRun(const char* result) {
+  RunVerdict verdict;
+  bool noData = false, broken = false, unprotected = false, failed = false;
+  bool plaintextFlowing = false, decrypting = false;
+  UnknownSigners unknown;
+  std::string text(result ? result : "");
+  char* cursor = nullptr;
+  for (char* line = NextToken(text.data(), "\r\n", &cursor); line;
+       line = NextToken(text.data(), "\r\n", &cursor)) {
+    DecryptLine kind = ClassifyDecryptLine(line);
+    switch (kind) {
+      case DecryptLine::kWrongPassphrase:
+        verdict.outcome = RunOutcome::kWrongPassphrase;
+        return verdict;
+      case DecryptLine::kGoodSignature:
+      case DecryptLine::kBadSignature:
+      case DecryptLine::kExpiredKeySignature:
+      case DecryptLine::kRevokedKeySignature:
+      case DecryptLine::kExpiredSignature:
+        verdict.signatures.push_back({kind, SignatureSigner(line)});
+        break;
+      case DecryptLine::kUnknownSigner:
+        if (unknown.IsNew(line)) verdict.signatures.push_back({kind, ""});
+        break;
+      case DecryptLine::kNewSignature:
+        unknown.NextSignature();
+        break;
+      case DecryptLine::kNoData:
+        noData = true;
+        break;
+      case DecryptLine::kDamagedData:
+        broken = true;
+        break;
+      case DecryptLine::kDecryptionBegin:
+        decrypting = true;
+        break;
+      case DecryptLine::kUnprotectedData:
+        unprotected = true;
+        plaintextFlowing = true;
+        break;
+      case DecryptLine::kDecryptionData:
+        plaintextFlowing = true;
+        break;
+      case DecryptLine::kDecryptionFailed:
+        failed = true;
+        break;
+      case DecryptLine::kDecryptionEnd:
+        decrypting = false;
+        break;
+      case DecryptLine::kOther:
+        break;
+    }
+  }
+  // A failure once plaintext was flowing means part of a message was written; a failure before
+  // means GnuPG never had the key and wrote nothing, which its own text explains.
+  if (broken || decrypting || (failed && plaintextFlowing)) {
+    verdict.outcome = RunOutcome::kDamaged;
+  } else if (failed) {
+    verdict.outcome = RunOutcome::kNotDecrypted;
+  } else if (unprotected) {
+    verdict.outcome = RunOutcome::kUnprotected;
+  } else if (noData && !plaintextFlowing && !verdict.HasSignature()) {
+    verdict.outcome = RunOutcome::kNoData;
+  }
+  return verdict;
+}
+
+void ShowSignatureVerdicts(const RunVerdict& verdict, const Subject& subject) {
+  const bool optionalShown = Settings().bShowMailSignDialog != 0;
+  for (const SignatureVerdict& s : verdict.signatures) {
+    for (const VerdictText& t : kVerdictTexts) {
+      if (t.kind != s.kind || (t.optional && !optionalShown)) continue;
+      const int id = subject.fileName ? t.fileStringId : t.stringId;
+      const char* format = id ? MessageString(id) : subject.fileName ? t.file : t.message;
+      void (*show)(const char*, ...) = t.box == Box::kWarning ? ShowWarning : ShowInformation;
+      if (subject.fileName) {
+        show(format, subject.kind, subject.fileName, s.signer.c_str());
+      } else {
+        show(format, subject.kind, s.signer.c_str());
+      }
+    }
+  }
+}
+
+void ShowWithheld(RunOutcome outcome, const Subject& subject) {
+  if (outcome == RunOutcome::kUnprotected) {
+    if (subject.fileName) {
+      ShowError(
+          "The %s \"%s\" carries no protection against changes, so it may have been altered. "
+          "It is not decrypted.",
+          subject.kind, subject.fileName);
+    } else {
+      ShowError(
+          "This %s carries no protection against changes, so it may have been altered. It is "
+          "not opened.",
+          subject.kind);
+    }
+  } else if (subject.fileName) {
+    ShowError(
+        "The %s \"%s\" is damaged or was altered: GnuPG found it incomplete or changed. It "
+        "is not decrypted.",
+        subject.kind, subject.fileName);
+  } else {
+    ShowError(
+        "This %s is damaged or was altered: GnuPG found it incomplete or changed. It is not "
+        "opened.",
+        subject.kind);
+  }
+}
+
+}  // namespace vp

@@ -1,0 +1,52 @@
+// The verdict on one decrypt or verify run: read from its status lines, told to the user.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "hooklib/gnupg/status_lines.h"
+
+namespace vp {
+
+enum class RunOutcome {
+  kComplete,         // the whole input was processed
+  kWrongPassphrase,  // GnuPG rejected the passphrase
+  kNoData,           // the input holds no OpenPGP data
+  kNotDecrypted,     // GnuPG could not decrypt at all (no secret key): it wrote no plaintext
+  kDamaged,          // broken packets, a failed integrity check, or a decryption that never ended
+  kUnprotected,      // decrypted data that carries no integrity check
+};
+
+// One signature's verdict: the line kind that decided it and the signer it names.
+struct SignatureVerdict {
+  DecryptLine kind = DecryptLine::kOther;
+  std::string signer;
+};
+
+struct RunVerdict {
+  RunOutcome outcome = RunOutcome::kComplete;
+  std::vector<SignatureVerdict> signatures;  // in the order GnuPG reported them
+  bool HasSignature() const { return !signatures.empty(); }
+  // A signature that does not match its text: the text must not be handed over as genuine.
+  bool HasBadSignature() const;
+};
+
+// Reads a whole run result (left unchanged). A rejected passphrase ends the reading at once.
+// An unknown signer is recorded once per signature, however many lines report it.
+RunVerdict ReadDecryptRun(const char* result);
+
+// How the verdict messages name what was opened: the kind word ("email" or "file") and, for a
+// file, its file name part (null in message mode).
+struct Subject {
+  const char* kind = "";
+  const char* fileName = nullptr;
+};
+
+// Tells the user each signature's verdict: good and unknown signers as information when
+// bShowMailSignDialog is set; bad signatures and signatures by expired or revoked keys always,
+// as warnings naming the signer.
+void ShowSignatureVerdicts(const RunVerdict& verdict, const Subject& subject);
+
+// Tells the user why a damaged or unprotected run's output is withheld (an error box).
+void ShowWithheld(RunOutcome outcome, const Subject& subject);
+
+}  // namespace vp
