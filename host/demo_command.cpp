@@ -219,6 +219,7 @@ class Demo {
     return true;
   }
   bool Fail(const std::string& why) {
+    if (g_stop) return false;  // the step failed because it was stopped; that is said once
     if (failure_.empty()) failure_ = why;
     printf("   FAILED: %s\n", why.c_str());
     fflush(stdout);
