@@ -1,5 +1,6 @@
 // Sending a memo to N recipients: DoEncrypt against the same GnuPG command lines run directly
-// (spawn, feed the passphrase, read the output, reap), N = 1, 10, 50.
+// (spawn, feed the passphrase, read the output, reap), N = 1, 10, 50; and a memo to a group of
+// 500 members, each with a key of their own.
 #include <benchmark/benchmark.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -16,6 +17,7 @@
 #include "hooklib/core/settings.h"
 #include "hooklib/core/startup.h"
 #include "hooklib/core/strings.h"
+#include "hooklib/gnupg/runner.h"
 #include "hooklib/outgoing/encrypt.h"
 #include "notesemu/directory_tools.h"
 #include "platform/headless/headless_ui.h"
@@ -52,9 +54,24 @@ std::string Email(int i) {
   return email;
 }
 
-// The key ring (the sender with a passphrase, 50 recipients without) is made once and kept.
-std::string Home() {
-  std::string root = (fs::temp_directory_path() / "vp-bench" / "encrypt").string();
+constexpr int kGroupMembers = 500;
+
+std::string Member(int i) {
+  char name[32];
+  snprintf(name, sizeof name, "Member %03d", i);
+  return name;
+}
+std::string MemberEmail(int i) {
+  char email[64];
+  snprintf(email, sizeof email, "m%03d@bench.example", i);
+  return email;
+}
+
+// A key ring under vp-bench/NAME: the sender with a passphrase and `people` keys without, the
+// key of person i named `name(i)` <`email(i)`>. Made once and kept.
+std::string Home(const char* folder, int people, std::string (*name)(int),
+                 std::string (*email)(int)) {
+  std::string root = (fs::temp_directory_path() / "vp-bench" / folder).string();
   std::string home = root + "/gnupg";
   if (fs::exists(root + "/ready")) return root;
   fs::remove_all(root);
@@ -64,12 +81,11 @@ std::string Home() {
                        "Subkey-Curve: cv25519\nName-Real: Bench Sender\nName-Email: " +
                        "sender@bench.example\nExpire-Date: 0\nPassphrase: " + kPassphrase +
                        "\n%commit\n";
-  for (int i = 0; i < kMaxRecipients; ++i)
+  for (int i = 0; i < people; ++i)
     params +=
         "Key-Type: EDDSA\nKey-Curve: ed25519\nSubkey-Type: ECDH\nSubkey-Curve: cv25519\n"
-        "Name-Real: Person " +
-        std::to_string(i) + "\nName-Email: " + Email(i) +
-        "\nExpire-Date: 0\n%no-protection\n%commit\n";
+        "Name-Real: " +
+        name(i) + "\nName-Email: " + email(i) + "\nExpire-Date: 0\n%no-protection\n%commit\n";
   std::ofstream(root + "/params") << params;
   std::string cmd = std::string(kGpg) + " --homedir " + home +
                     " --batch --pinentry-mode loopback --gen-key " + root + "/params 2>/dev/null";
@@ -78,24 +94,31 @@ std::string Home() {
   return root;
 }
 
+std::string Person(int i) {
+  return "Person " + std::to_string(i);
+}
+
+std::string Home() {
+  return Home("encrypt", kMaxRecipients, Person, Email);
+}
+
 std::string RecipientList(int n) {
   std::string list;
   for (int i = 0; i < n; ++i) list += (i ? ";" : "") + Email(i);
   return list;
 }
 
-// Everything DoEncrypt needs, once per process: settings, a directory, the interface.
-bool Prepare() {
-  static bool done = false, ok = false;
-  if (done) return ok;
-  done = true;
-  std::string root = Home();
+// Everything DoEncrypt needs, for the key ring and directory under `root`: settings, a directory
+// (people and groups made once), the interface.
+bool Prepare(const std::string& root, const std::vector<notesemu::PersonEntry>& people = {},
+             const std::vector<notesemu::GroupEntry>& groups = {}) {
   if (root.empty()) return false;
   setenv("GNUPGHOME", (root + "/gnupg").c_str(), 1);
   std::string notes = root + "/notes";
   if (!fs::exists(notes + "/names.nsf")) {
     fs::create_directories(notes);
     if (!notesemu::CreateDirectoryDatabase(notes + "/names.nsf").empty()) return false;
+    if (!notesemu::AddDirectoryEntries(notes + "/names.nsf", people, groups).empty()) return false;
   }
   setenv("VEILPOST_NOTES_DATA", notes.c_str(), 1);
   setenv("TMP", root.c_str(), 1);
@@ -112,8 +135,12 @@ bool Prepare() {
   vp::RegistryWriteDword(key, "EncryptMessage", 1);
   vp::RegistryWriteDword(key, "EncryptAttachments", 0);
   vp::RegistryClose(key);
-  ok = vp::InitOrlavexImpl("9.0.1", "1.5.5") == 0;
-  return ok;
+  static const bool initialised = vp::InitOrlavexImpl("9.0.1", "1.5.5") == 0;
+  return initialised;
+}
+
+bool Prepare() {
+  return Prepare(Home());
 }
 
 int Send(int n) {
@@ -207,8 +234,29 @@ void DoEncrypt_baseline(benchmark::State& state) {
   }
 }
 
+// One memo to the group "All Hands" of 500 people: resolution, a key check and a lookup per
+// member, and one encryption naming 501 keys.
+void DoEncrypt_group500(benchmark::State& state) {
+  std::vector<notesemu::PersonEntry> people;
+  notesemu::GroupEntry group{"All Hands", {}, true};
+  for (int i = 0; i < kGroupMembers; ++i) {
+    people.push_back({"CN=" + Member(i) + "/O=Bench", "", MemberEmail(i)});
+    group.members.push_back("CN=" + Member(i) + "/O=Bench");
+  }
+  if (!Prepare(Home("group", kGroupMembers, Member, MemberEmail), people, {group}))
+    return state.SkipWithError("setup failed");
+  char attachments[1] = "";
+  for (auto _ : state) {
+    if (vp::DoEncryptImpl("", "Bench Sender/Bench", "All Hands", kMemo.c_str(), attachments) != 0)
+      state.SkipWithError("DoEncrypt failed");
+  }
+  state.counters["recipients"] = kGroupMembers;
+  state.counters["command_line"] = static_cast<double>(vp::LastCommandLine().size());
+}
+
 }  // namespace
 
+BENCHMARK(DoEncrypt_group500)->Name("DoEncrypt/group500")->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(DoEncrypt_veilpost)
     ->Name("DoEncrypt/veilpost")
     ->Arg(1)

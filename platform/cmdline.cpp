@@ -64,6 +64,24 @@ std::vector<std::string> SplitWindowsCommandLine(std::string_view line) {
   return args;
 }
 
+std::string QuoteWindowsArgument(std::string_view arg) {
+  std::string quoted = "\"";
+  size_t slashes = 0;
+  for (char c : arg) {
+    if (c == '\\') {
+      ++slashes;
+      continue;
+    }
+    // Backslashes before a quote are escapes there: double them and escape the quote too.
+    quoted.append(c == '"' ? 2 * slashes + 1 : slashes, '\\');
+    quoted.push_back(c);
+    slashes = 0;
+  }
+  quoted.append(2 * slashes, '\\');  // they precede the closing quote
+  quoted.push_back('"');
+  return quoted;
+}
+
 std::string ResolveUnquotedProgram(std::string_view line, size_t* restOffset,
                                    bool (*exists)(const std::string&)) {
   // Candidate ends: every start of a run of blanks, and the end of the line.

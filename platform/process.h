@@ -48,6 +48,12 @@ void SetProcessLauncher(ProcessLauncher* launcher);
 // program-name rule: it ends at the first blank outside quotes and backslashes are literal.
 std::vector<std::string> SplitWindowsCommandLine(std::string_view commandLine);
 
+// Puts `arg` between double quotes so that SplitWindowsCommandLine (and the C runtime) gives
+// it back as one argument, unchanged: a backslash goes before each quote, and backslashes are
+// doubled only where a quote (or the closing quote) follows them. Not for the program name,
+// which knows no escapes.
+std::string QuoteWindowsArgument(std::string_view arg);
+
 // Resolves the program of a command line whose program path is not quoted and holds blanks:
 // of the blank-separated prefixes, the longest that names an existing file wins (so a stray
 // "C:\Program" file cannot capture "C:\Program Files\..."); with none existing, the first

@@ -122,6 +122,24 @@ TEST_P(GnuPGKeys, ChooserCaptionFollowsTheNumberOfCandidates) {
   EXPECT_TRUE(chosen == vp::KeyIdList().items[0] || chosen == vp::KeyIdList().items[1]);
 }
 
+// The list shows the user ids sorted; the key handed back is that of the item picked, not the
+// one at the same place in the listing.
+TEST_P(GnuPGKeys, ChosenKeyIsThatOfTheItemPicked) {
+  std::string listing =
+      "pub:u:1024:17:00000000000000ZZ:1::::::scESC:\nfpr:::::::::ZZZZ:\nuid:u::::1::H::Zoe Last:\n"
+      "pub:u:1024:17:00000000000000MM:1::::::scESC:\nfpr:::::::::MMMM:\nuid:u::::1::H::Max Mid:\n"
+      "pub:u:1024:17:00000000000000AA:1::::::scESC:\nfpr:::::::::AAAA:\nuid:u::::1::H::Amy "
+      "First:\n";
+  vp::PairKeyListing(listing.data(), false);
+  ASSERT_EQ(vp::KeyIdList().count, 3);
+  for (auto [index, key] : {std::pair{0, "AAAA"}, std::pair{1, "MMMM"}, std::pair{2, "ZZZZ"}}) {
+    UseScript("dialog 107 select-index 1011 " + std::to_string(index) + "; click 1\n");
+    EXPECT_EQ(vp::ChooseKey("someone"), 0);
+    EXPECT_STREQ(vp::ChosenKeyReference(), key) << index;
+    EXPECT_STREQ(vp::ChosenKey(), std::string(8, key[0]).replace(0, 6, "000000").c_str());
+  }
+}
+
 TEST_P(GnuPGKeys, CancelLeavesNoChosenKey) {
   UseScript("dialog 107 click 2\n");
   ASSERT_EQ(vp::ListPublicKeys("bob@example.com"), 0);

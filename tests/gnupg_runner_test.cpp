@@ -155,9 +155,32 @@ TEST_P(GnuPGRunnerChild, FailuresReadAsTheirTexts) {
   }
   vp::SetFaults("");
   // A command line that would have to be cut is refused instead of run cut.
-  std::string many(5000, 'x');
+  std::string many(33000, 'x');
   std::string r = vp::RunGnuPG("--version ", many.c_str(), nullptr, "");
   EXPECT_EQ(r.rfind("GPGERR: The GnuPG command line is too long", 0), 0u) << r;
+}
+
+// Names and paths reach the program as the arguments they are, whatever quotes they hold; up to
+// the Windows limit of 32767 characters; a line break (which GnuPG would echo into its output,
+// where the rest could pose as a status line) is refused.
+TEST_P(GnuPGRunnerChild, NamesAndPathsArriveAsSingleArguments) {
+  Script("args", "for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done");
+  std::string r = vp::RunGnuPG("--x ", "\"Smith, Bob\" <bob@example.com>", "x\" --armor \"y\\", "");
+  EXPECT_EQ(r,
+            "[--gnupg]\n[--yes]\n[--passphrase-fd]\n[0]\n[--command-fd]\n[0]\n[--status-fd]\n[1]\n"
+            "[--logger-fd]\n[1]\n[--x]\n[-o]\n[x\" --armor \"y\\]\n"
+            "[\"Smith, Bob\" <bob@example.com>]\n");
+
+  std::string big(32000, 'n');
+  r = vp::RunGnuPG("--x ", big.c_str(), nullptr, "");
+  EXPECT_NE(r.find("[" + big + "]\n"), std::string::npos) << r.substr(0, 100);
+
+  for (const char* name : {"a\nb", "a\rb"}) {
+    r = vp::RunGnuPG("--x ", name, nullptr, "");
+    EXPECT_EQ(r.rfind("GPGERR: GnuPG cannot take the name or file name \"a?b\"", 0), 0u) << r;
+    r = vp::RunGnuPG("--x ", "in", name, "");
+    EXPECT_EQ(r.rfind("GPGERR: GnuPG cannot take", 0), 0u) << r;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, GnuPGRunnerChild, testing::Values("/usr/bin/gpg1"));

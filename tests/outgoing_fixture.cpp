@@ -84,10 +84,10 @@ void OutgoingFixture::TearDown() {
 }
 
 int OutgoingFixture::Send(const std::string& recipients, const std::string& body,
-                          const std::string& attachments) {
+                          const std::string& attachments, const std::string& sender) {
   std::vector<char> list(attachments.begin(), attachments.end());
   list.push_back('\0');
-  return vp::DoEncryptImpl("", "Alice Example/Acme", recipients.c_str(), body.c_str(), list.data());
+  return vp::DoEncryptImpl("", sender.c_str(), recipients.c_str(), body.c_str(), list.data());
 }
 
 std::string OutgoingFixture::TempFile(const std::string& name) {

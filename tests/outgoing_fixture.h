@@ -16,7 +16,7 @@ class OutgoingFixture : public UiFixture, public testing::WithParamInterface<Gnu
 
   // Calls DoEncrypt as the script does; `attachments` separated by ",".
   int Send(const std::string& recipients, const std::string& body,
-           const std::string& attachments = "");
+           const std::string& attachments = "", const std::string& sender = "Alice Example/Acme");
 
   // The files the script picks up.
   static std::string TempFile(const std::string& name);

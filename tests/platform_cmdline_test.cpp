@@ -47,6 +47,37 @@ TEST(PlatformCmdline, SplitsAsTheCRuntimeDoes) {
   }
 }
 
+// Whatever a name or path holds comes back from the splitter as the one argument it was.
+TEST(PlatformCmdline, QuotedArgumentsSplitBackUnchanged) {
+  const std::string args[] = {
+      "",
+      "plain",
+      "two words\tand a tab",
+      "\"Smith, Bob\" <bob@example.com>",
+      "Dan \"Q\" Smith",
+      "x\" --armor \"y",
+      "a\\\"b",             // a backslash before a quote
+      "a\\\\\"b\\",         // two before a quote, one at the end
+      "C:\\dir\\",          // a trailing backslash before the closing quote
+      "\\\\server\\share",  // backslashes not before a quote stay single
+      "\"",
+      "\"\"",
+      "\\",
+  };
+  std::string line = "gpg";
+  Args expected = {"gpg"};
+  for (const std::string& arg : args) {
+    EXPECT_EQ(vp::SplitWindowsCommandLine("gpg " + vp::QuoteWindowsArgument(arg)),
+              (Args{"gpg", arg}))
+        << arg;
+    line += " " + vp::QuoteWindowsArgument(arg);
+    expected.push_back(arg);
+  }
+  EXPECT_EQ(vp::SplitWindowsCommandLine(line), expected);
+  // Backslashes are doubled only before a quote.
+  EXPECT_EQ(vp::QuoteWindowsArgument("\\\\s\\x\\"), "\"\\\\s\\x\\\\\"");
+}
+
 TEST(PlatformCmdline, UnquotedProgramTakesLongestExistingPrefix) {
   const std::string dir = vptest::FreshDir("cmdline-resolve");
   // A stray "a" file must not capture "a b/c d", which exists too.

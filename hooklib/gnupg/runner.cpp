@@ -6,16 +6,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "hooklib/core/settings.h"
 #include "hooklib/core/trace.h"
-#include "hooklib/gnupg/gnupg_version.h"
+#include "hooklib/gnupg/command_line.h"
 #include "platform/process.h"
 
 namespace vp {
 namespace {
 
 constexpr size_t kStep = 4096;
-constexpr size_t kCommandLineSize = 4096;
 
 char* g_result = nullptr;
 size_t g_capacity = 0;
@@ -87,25 +85,13 @@ const std::string& LastCommandLine() {
 
 char* RunGnuPG(const char* options, const char* inputFile, const char* outputFile,
                const char* stdinText) {
-  const SharedSettings& s = Settings();
-  const char* fixed = "--gnupg --yes --passphrase-fd 0 --command-fd 0 --status-fd 1 --logger-fd 1";
-  // GnuPG 2.1 and later would ignore the passphrase on fd 0 and ask through its agent again.
-  const char* loopback = (!s.bUseAgent && ProgramVersion(s.szGpgApp).NeedsLoopback())
-                             ? " --pinentry-mode loopback"
-                             : "";
-  std::string line =
-      std::string(s.szGpgApp) + " " + fixed + loopback + " " + (options ? options : "");
-  if (outputFile) line += std::string(" -o \"") + outputFile + "\"";
-  if (inputFile) line += std::string(" \"") + inputFile + "\"";
+  std::string line = GnuPGCommandLine(options, inputFile, outputFile);
   g_last_command = line;
   // A cut command line could lose a recipient or name another file: refuse it instead.
-  if (line.size() > kCommandLineSize - 1) {
-    WriteTrace("Command line too long (%zu characters)", line.size());
-    char text[160];
-    snprintf(text, sizeof text,
-             "The GnuPG command line is too long (%zu characters; at most %zu are allowed).",
-             line.size(), kCommandLineSize - 1);
-    return Fail(text);
+  std::string problem = CommandLineProblem(line);
+  if (!problem.empty()) {
+    WriteTrace("Command line refused (%zu characters): %s", line.size(), problem.c_str());
+    return Fail(problem.c_str());
   }
   WriteTrace("%s", line.c_str());
 

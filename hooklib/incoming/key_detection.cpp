@@ -14,6 +14,7 @@
 #include "hooklib/gnupg/text_utils.h"
 #include "hooklib/incoming/scratch_file.h"
 #include "platform/files.h"
+#include "platform/process.h"
 
 namespace vp {
 namespace {
@@ -99,8 +100,8 @@ int DetectKeysInFile(const char* path) {
     ShowError("Unable to create a temporary file in %s.", TempFileDirectory().c_str());
     return -1;
   }
-  std::string rings = std::string("--no-default-keyring --keyring \"") + publicRing.Path() +
-                      "\" --secret-keyring \"" + secretRing.Path() + "\" ";
+  std::string rings = "--no-default-keyring --keyring " + QuoteWindowsArgument(publicRing.Path()) +
+                      " --secret-keyring " + QuoteWindowsArgument(secretRing.Path()) + " ";
   if (!Run(rings + "--import", path)) return -1;
   const char* listing =
       Run(rings + "--with-colons --fixed-list-mode --with-fingerprint --list-keys", nullptr);

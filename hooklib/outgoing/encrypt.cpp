@@ -14,8 +14,10 @@
 #include "hooklib/core/temp_files.h"
 #include "hooklib/core/text.h"
 #include "hooklib/gnupg/key_listing.h"
+#include "hooklib/notesdb/abbreviated_name.h"
 #include "hooklib/outgoing/encrypt_or_sign.h"
 #include "hooklib/outgoing/export_key.h"
+#include "hooklib/outgoing/key_selection.h"
 #include "hooklib/outgoing/options_dialogs.h"
 #include "hooklib/outgoing/recipients.h"
 #include "platform/files.h"
@@ -91,7 +93,10 @@ int EncryptAttachments(char* attachments) {
 
 int EncryptSteps(const char* server, const char* sender, const char* recipients, const char* body,
                  char* attachments) {
-  CopyText(SenderName(), kSenderNameSize, sender ? sender : "");
+  // Abbreviated before the key lookups cut it at its first "/", as each recipient is: a
+  // canonical "CN=Alice Example/O=Acme" must look up "Alice Example".
+  AbbreviateNotesName(sender ? sender : "", SenderName(), kSenderNameSize);
+  ForgetSigningKey();
   ShowEncryptionOptionsDialog();
   const EncryptionOptions& o = Options();
   if (o.publicKeyChoice == kOptionsCancelled) return -1;

@@ -18,13 +18,11 @@
 #include "hooklib/gnupg/text_utils.h"
 #include "hooklib/outgoing/key_selection.h"
 #include "hooklib/outgoing/line_ends.h"
+#include "hooklib/outgoing/recipient_options.h"
 #include "platform/files.h"
 
 namespace vp {
 namespace {
-
-// The option text never grows beyond this; the runner's own command-line limit is far lower.
-constexpr size_t kOptionCapacity = 65536;
 
 // A temporary file made by exclusive creation and wiped when it goes out of scope.
 class TempFile {
@@ -60,20 +58,17 @@ struct ScrubbedText {
   ~ScrubbedText() { std::fill(text.begin(), text.end(), '\0'); }
 };
 
-bool FitsOptions(const std::string& options) {
-  if (options.size() < kOptionCapacity) return true;
-  ShowError("Too many recipients: the GnuPG options would exceed %zu characters.",
-            kOptionCapacity - 1);
-  return false;
+// Looks up the keys: what every encryption needs first.
+int FindKeys(char* senderName, int count, char* const* recipients, bool lookUpRecipients,
+             EncryptionKeys* keys) {
+  if (FindSigningKey(senderName, &keys->signing) != 0) return -1;
+  if (lookUpRecipients && FindRecipientKeys(count, recipients, &keys->recipients) != 0) return -1;
+  return 0;
 }
 
-// Looks up the keys and gets the passphrase: what every attempt needs first.
-int Prepare(char* senderName, int count, char* const* recipients, bool lookUpRecipients,
-            std::string* signingKey, std::string* options) {
-  if (FindSigningKey(senderName, signingKey) != 0) return -1;
-  if (lookUpRecipients && AppendRecipientOptions(count, recipients, options) != 0) return -1;
+bool PassphraseGiven() {
   GetPassphrase(kSigningPassphraseDialog);
-  return Settings().passphrase[0] ? 0 : -1;
+  return Settings().passphrase[0] != '\0';
 }
 
 char* Run(const std::string& options, const char* input, const char* output) {
@@ -148,22 +143,22 @@ int EncryptOrSignBody(char* senderName, int recipientCount, char* const* recipie
                       size_t* outputLength) {
   *output = nullptr;
   *outputLength = 0;
-  std::string key, options;
-  if (Prepare(senderName, recipientCount, recipients, !signOnly, &key, &options) != 0) return -1;
-  options += "--armor --always-trust ";
-  options += signOnly ? "--clearsign " : "--encrypt --sign --textmode ";
-  options += "--default-key " + key + " ";
-  if (encryptToSelf) options += "--recipient " + key + " ";
-  if (!FitsOptions(options)) return -1;
-
+  EncryptionKeys keys;
+  if (FindKeys(senderName, recipientCount, recipients, !signOnly, &keys) != 0) return -1;
+  const char* operation = signOnly ? "--armor --always-trust --clearsign "
+                                   : "--armor --always-trust --encrypt --sign --textmode ";
   ScrubbedText plainText{ToCrLf(body)};
-  TempFile out;
-  if (!out.Create()) return -1;
+  TempFile out, plain;
+  if (!out.Create() || !plain.Create()) return -1;
+  // Refused before the passphrase is asked: a memo that cannot go must not cost the user it.
+  if (!CryptoCommandFits(keys, operation, encryptToSelf, plain.Path(), out.Path())) return -1;
+  if (!PassphraseGiven()) return -1;
+  const std::string options =
+      CryptoOptionText(keys, keys.recipients.size(), operation, encryptToSelf);
   for (;;) {
     // Each attempt writes the body to a new exclusively made file: the name of a wiped one
     // could have been taken by someone else meanwhile.
-    TempFile plain;
-    if (!plain.Create()) return -1;
+    if (!plain.Path()[0] && !plain.Create()) return -1;
     if (!WriteWhole(plain.Path(), plainText.text)) {
       ShowError("Unable to open %s for writing.", plain.Path());
       return -1;
@@ -186,13 +181,15 @@ int EncryptOrSignBody(char* senderName, int recipientCount, char* const* recipie
 
 int EncryptOrSignFile(char* senderName, int recipientCount, char* const* recipients,
                       const char* inputPath, const char* outputPath, bool encryptToSelf) {
-  std::string key, options;
-  if (Prepare(senderName, recipientCount, recipients, true, &key, &options) != 0) return -1;
-  // Added once, so a retry runs the same command line: GnuPG refuses a command that is given
+  EncryptionKeys keys;
+  if (FindKeys(senderName, recipientCount, recipients, true, &keys) != 0) return -1;
+  // Named once, so a retry runs the same command line: GnuPG refuses a command that is given
   // twice ("conflicting commands"), and a repeated group would fail every retry.
-  options += "--always-trust --encrypt --sign --default-key " + key + " ";
-  if (encryptToSelf) options += "--recipient " + key + " ";
-  if (!FitsOptions(options)) return -1;
+  const char* operation = "--always-trust --encrypt --sign ";
+  if (!CryptoCommandFits(keys, operation, encryptToSelf, inputPath, outputPath)) return -1;
+  if (!PassphraseGiven()) return -1;
+  const std::string options =
+      CryptoOptionText(keys, keys.recipients.size(), operation, encryptToSelf);
   for (;;) {
     char* result = Run(options, inputPath, outputPath);
     if (NotStarted(result)) return -1;

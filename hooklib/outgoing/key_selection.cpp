@@ -20,6 +20,11 @@ struct KeyListsReset {
   ~KeyListsReset() { FreeKeyLists(); }
 };
 
+std::string& SigningKeyFound() {
+  static std::string key;
+  return key;
+}
+
 int SigningKeyFromLists(char* senderName, std::string* key) {
   if (ListSecretKeys(senderName) != 0) return -1;
   if (KeyIdList().count == 1) {
@@ -70,17 +75,26 @@ int RecipientKey(char* name, std::string* key) {
 int FindSigningKey(char* senderName, std::string* key) {
   KeyListsReset reset;
   NormalizeNotesName(senderName);
-  return SigningKeyFromLists(senderName, key);
+  if (SigningKeyFromLists(senderName, key) != 0) return -1;
+  SigningKeyFound() = *key;
+  return 0;
 }
 
-int AppendRecipientOptions(int count, char* const* recipients, std::string* options) {
+const std::string& LastSigningKey() {
+  return SigningKeyFound();
+}
+void ForgetSigningKey() {
+  SigningKeyFound().clear();
+}
+
+int FindRecipientKeys(int count, char* const* recipients, std::vector<std::string>* keys) {
   KeyListsReset reset;
   SetKeyRole(MessageString(kRoleRecipient));
   for (int i = 0; i < count; ++i) {
     if (!recipients[i]) continue;
     std::string key;
     if (RecipientKey(recipients[i], &key) != 0) return -1;
-    *options += "--recipient " + key + " ";
+    keys->push_back(key);
     FreeKeyLists();
   }
   return 0;

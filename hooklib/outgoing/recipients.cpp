@@ -6,6 +6,7 @@
 #include "hooklib/core/messages.h"
 #include "hooklib/core/recipient_table.h"
 #include "hooklib/core/text.h"
+#include "hooklib/notesdb/abbreviated_name.h"
 #include "hooklib/notesdb/notes_error.h"
 
 namespace vp {
@@ -128,10 +129,8 @@ int BuildRecipientTable(const char* server, RecipientSet& set) {
     RecipientTable& table = Recipients();
     table.count = 0;
     for (auto it = set.begin(); it != set.end(); ++it) {
-      char abbreviated[256];
-      if (api.AbbreviateName(0, nullptr, it->c_str(), abbreviated, sizeof abbreviated, nullptr)) {
-        std::memcpy(abbreviated, it->c_str(), it->size() + 1);  // held names fit 255 characters
-      }
+      char abbreviated[256];  // held names fit 255 characters
+      AbbreviateNotesName(it->c_str(), abbreviated, sizeof abbreviated);
       SetRecipient(table.count, abbreviated);
       if (++table.count >= kMaxRecipients) {
         ShowError("Maximum number of recipients exceeded!");

@@ -21,6 +21,13 @@ const Person kBob{"bob", "Bob Example", "bob@example.com", "bob-pass"};
 const Person kCarol{"carol", "Carol Example", "carol@example.com", "carol-pass"};
 const Person kDave{"dave", "Dave Example", "dave@example.net", "dave-pass"};
 const Person kErin{"erin", "Erin Stranger", "erin@example.org", "erin-pass"};
+// Public keys a test adds on its own: user ids with a comma and with quotes.
+const Person kMallory{"mallory", "Mallory Smith, Evil", "m@evil.example", "mallory-pass"};
+const Person kDan{"dan", "Dan \"Q\" Smith", "dan@example.org", "dan-pass"};
+
+// Marks finished master rings; renamed whenever the people on them change, so a build folder
+// that kept older rings makes them afresh.
+const char* kReady = "ready-with-others";
 
 std::string Quote(const std::string& s) {
   return "'" + s + "'";
@@ -112,7 +119,7 @@ std::string Masters(GnuPG v) {
   fs::create_directories(RunRoot());
   int lock = open((root + ".lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
   flock(lock, LOCK_EX);
-  if (!fs::exists(root + "/ready")) {
+  if (!fs::exists(root + "/" + kReady)) {
     fs::remove_all(root);
     // Made on a short path (agent sockets), then copied where the whole run finds them.
     std::string work = ShortPrivateDir("vpm");
@@ -121,6 +128,7 @@ std::string Masters(GnuPG v) {
     std::string carol = MakeHome(work + "/carol");
     std::string dave = MakeHome(work + "/dave");
     std::string erin = MakeHome(work + "/erin");
+    std::string others = MakeHome(work + "/others");
     Generate(v, alice, kAlice);
     Generate(v, bob, kBob);
     Generate(v, carol, kCarol);
@@ -128,6 +136,18 @@ std::string Masters(GnuPG v) {
     AddUserId(v, carol, kCarol, "Carol Third", "carol3@example.org");
     Generate(v, dave, kDave, 2);
     Generate(v, erin, kErin);
+    Generate(v, others, kMallory);
+    Generate(v, others, kDan);
+    fs::create_directories(root);
+    for (const Person* p : {&kMallory, &kDan}) {
+      std::string out;
+      Must(Gpg(v, others,
+               "--batch --armor --yes --output " + Quote(root + "/" + p->who + ".asc") +
+                   " --export " + p->email,
+               &out),
+           "export", out);
+    }
+    StopAgent(others);
     ImportPublic(v, bob, alice, kBob.email);
     ImportPublic(v, carol, alice, kCarol.email);
     ImportPublic(v, dave, alice, kDave.email);
@@ -137,7 +157,7 @@ std::string Masters(GnuPG v) {
       CopyHome(home, root + "/" + fs::path(home).filename().string());
     }
     fs::remove_all(work);
-    WriteFile(root + "/ready", "");
+    WriteFile(root + "/" + kReady, "");
   }
   flock(lock, LOCK_UN);
   close(lock);
@@ -164,6 +184,12 @@ const Person& Carol() {
 }
 const Person& Erin() {
   return kErin;
+}
+
+void AddPublicKey(GnuPG v, const std::string& home, const std::string& who) {
+  std::string out;
+  Must(Gpg(v, home, "--batch --import " + Quote(Masters(v) + "/" + who + ".asc"), &out),
+       "import " + who, out);
 }
 
 int Gpg(GnuPG v, const std::string& home, const std::string& args, std::string* output) {

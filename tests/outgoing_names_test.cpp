@@ -1,0 +1,129 @@
+// Names and paths on their way to GnuPG when sending: quotes in them, the sender's canonical
+// name, the key chosen for a sender name, and memos with more keys than a command line holds.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "hooklib/core/settings.h"
+#include "hooklib/gnupg/command_line.h"
+#include "hooklib/outgoing/recipient_options.h"
+#include "outgoing_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace vptest {
+namespace {
+
+using OutgoingNames = OutgoingFixture;
+
+const std::string kPassphrase = "dialog 103 type 1005 alice-pass; click 1\n";
+
+std::vector<int> DialogsOpened(const std::vector<nlohmann::json>& events) {
+  std::vector<int> ids;
+  for (const auto& e : events) ids.push_back(e["id"]);
+  return ids;
+}
+
+// Bob's name in quotes matches no key as a whole; cut at its quotes, "Smith," would match
+// Mallory's key. Dan's user id holds quotes and is found by exactly that name.
+TEST_P(OutgoingNames, QuotesInANameNeverSplitIt) {
+  AddPublicKey(GetParam(), alice_, "mallory");
+  AddPublicKey(GetParam(), alice_, "dan");
+  UseScript("dialog 101 uncheck 1010; click 1\n" + kPassphrase +
+            "dialog 108 click 1016\n"
+            "dialog 107 select \"Bob Example <bob@example.com>\"; click 1\n");
+
+  const std::string bob = "\"Smith, Bob\" <bob@example.com>";
+  EXPECT_EQ(Send(bob + ";Dan \"Q\" Smith <dan@example.org>", "Hi\n"), 0) << RawLog();
+
+  std::vector<std::string> missing;
+  for (const auto& e : Events("list-add"))
+    if (e["dialog"] == 108) missing.push_back(e["text"]);
+  EXPECT_EQ(missing, std::vector<std::string>{bob});
+  std::vector<std::string> crypto = CryptoCommands();
+  ASSERT_EQ(crypto.size(), 1u);
+  EXPECT_EQ(crypto[0].find(Ref("m@evil.example")), std::string::npos) << crypto[0];
+  EXPECT_NE(crypto[0].find("--recipient " + Ref(Bob().email) + " "), std::string::npos);
+  EXPECT_NE(crypto[0].find("--recipient " + Ref("dan@example.org") + " "), std::string::npos);
+}
+
+// A path holding quotes is one file name, never options for GnuPG.
+TEST_P(OutgoingNames, QuotesInAPathCannotAddOptions) {
+  std::string attachment = dir_ + "/x\" --armor \"y";
+  WriteFile(attachment, "quoted path\n");
+  UseScript("dialog 101 uncheck 1011; click 1\n" + kPassphrase);
+
+  EXPECT_EQ(Send("Bob Example", "", attachment), 16) << RawLog();
+
+  std::string encrypted = ReadFile(attachment + ".pgp");
+  ASSERT_FALSE(encrypted.empty());
+  EXPECT_NE(encrypted[0], '-');  // not armoured
+  std::string plain;
+  BobOpens(attachment + ".pgp", &plain);
+  EXPECT_EQ(plain, "quoted path\n");
+  EXPECT_FALSE(fs::exists(attachment));
+  EXPECT_FALSE(fs::exists(dir_ + "/x"));
+}
+
+// The canonical sender name finds its key without asking; a name that matches no secret key has
+// the user pick one, and the key picked is the one exported.
+TEST_P(OutgoingNames, TheSenderNameFindsTheKeyThatSignsAndIsExported) {
+  const std::string options = "dialog 101 click 1001; uncheck 1010; click 1\n";
+  UseScript(options + kPassphrase);
+  EXPECT_EQ(Send("Bob Example", "Hi\n", "", "CN=Alice Example/O=Acme"), 1) << RawLog();
+  EXPECT_EQ(DialogsOpened(Events("dialog-open")), (std::vector<int>{101, 103}));
+
+  std::remove(TempFile("pubkey.asc").c_str());
+  WriteFile(log_, "");
+  UseScript(options + "dialog 107 click 1\n");
+  EXPECT_EQ(Send("Bob Example", "Hi\n", "", "Ally Sender/Acme"), 1) << RawLog();
+  EXPECT_EQ(DialogsOpened(Events("dialog-open")), (std::vector<int>{101, 107}));
+  EXPECT_NE(Commands().back().find("--export " + Ref(Alice().email) + " "), std::string::npos)
+      << Commands().back();
+  EXPECT_NE(ReadFile(TempFile("pubkey.asc")).find("-----BEGIN PGP PUBLIC KEY BLOCK-----"),
+            std::string::npos);
+  EXPECT_TRUE(Events("message").empty()) << RawLog();
+}
+
+INSTANTIATE_TEST_SUITE_P(BothVersions, OutgoingNames, testing::Values(GnuPG::k1, GnuPG::k2),
+                         [](const auto& info) { return GnuPGName(info.param); });
+
+// Each distinct key is named once; a memo with more keys than the command line holds is refused
+// with the number of recipients that fit.
+using RecipientOptions = UiFixture;
+
+TEST_F(RecipientOptions, DistinctKeysOnceAndTheNumberThatFits) {
+  vp::InitialSharedSettings(&vp::Settings());
+  vp::CopyText(vp::Settings().szGpgApp, "/usr/bin/gpg1");
+  vp::EncryptionKeys keys{"KSELF", {"KA", "KB", "KA", "KSELF"}};
+  EXPECT_EQ(vp::CryptoOptionText(keys, 4, "--encrypt ", true),
+            "--recipient KA --recipient KB --recipient KSELF --encrypt --default-key KSELF ");
+  EXPECT_EQ(vp::CryptoOptionText(keys, 2, "--encrypt ", true),
+            "--recipient KA --recipient KB --encrypt --default-key KSELF --recipient KSELF ");
+
+  // 500 fingerprints fit; 700 do not, and the user learns how many would.
+  keys.recipients.clear();
+  for (int i = 0; i < 700; ++i) {
+    char fpr[41];
+    snprintf(fpr, sizeof fpr, "%040d", i);
+    keys.recipients.push_back(fpr);
+  }
+  const std::string in = "/tmp/veilpost12345", out = "/tmp/veilpost12346";
+  vp::EncryptionKeys five{keys.signing, {keys.recipients.begin(), keys.recipients.begin() + 500}};
+  EXPECT_TRUE(vp::CryptoCommandFits(five, "--encrypt ", true, in.c_str(), out.c_str()));
+  EXPECT_FALSE(vp::CryptoCommandFits(keys, "--encrypt ", true, in.c_str(), out.c_str()));
+  size_t base = vp::GnuPGCommandLine(vp::CryptoOptionText(keys, 0, "--encrypt ", true).c_str(),
+                                     in.c_str(), out.c_str())
+                    .size();
+  size_t fit = (vp::kMaxCommandLine - base) / std::string("--recipient  ").append(40, '0').size();
+  auto boxes = Events("message");
+  ASSERT_EQ(boxes.size(), 1u) << RawLog();
+  std::string text = boxes[0]["text"];
+  EXPECT_NE(text.find("has 700 recipients"), std::string::npos) << text;
+  EXPECT_NE(text.find("only " + std::to_string(fit) + " of them"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace vptest
