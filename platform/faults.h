@@ -14,7 +14,9 @@ namespace vp {
 //   registry.open         RegistryOpenOrCreate fails
 //   registry.read         RegistryReadDword / RegistryReadString fail
 //   registry.write        RegistryWriteDword / RegistryWriteString fail, the file unchanged
-//   files.map             WipeMap fails with ENOMEM (LastErrorText tells it)
+//   files.overwrite       a pass of WipeFill fails with ENOSPC (LastErrorText tells it)
+//   files.flush           WipeFlush fails with EIO
+//   files.write           a write of WriteFileContent fails with ENOSPC (a full disk)
 //   process.stdout_pipe   the launcher reports SpawnError::kStdoutPipe
 //   process.stderr_pipe   ... kStderrPipe
 //   process.stdin_pipe    ... kStdinPipe

@@ -1,23 +1,57 @@
-// Files port: temporary paths, exclusive creation, the mapped wipe, directories.
+// Files port: temporary paths, exclusive creation, private replacement, the wipe, directories.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 namespace vp {
 
 // The separator the system joins paths with on this platform.
 extern const char kPathSeparator;
 
-// The system's temporary path, without a trailing separator. Cut to capacity-1 bytes.
-std::string SystemTempPath();
+// The system's temporary folder, without a trailing separator: TMPDIR when set, else a private
+// per-user folder made on first use. "" when the folder is refused (too long for a 256-byte
+// path, open to other users, or impossible to make); `refusal` then says why, naming it.
+std::string SystemTempPath(std::string* refusal = nullptr);
 
 // The directory for unique temporary files: the TMP environment variable when it names an
-// existing directory, else the system temporary path.
+// existing directory that is safe to use, else the system temporary path ("" when refused).
 std::string TempFileDirectory();
 
-// Creates a new, empty file named dir + separator + prefix + decimal number that did not exist
-// before (exclusive creation, owner-only access). Returns its path, or "" on failure.
+// Creates a new, empty file named dir + separator + prefix + process id + "-" + a number that
+// did not exist before (exclusive creation, owner-only access, no link followed). The process
+// holds it (see UnheldLeftovers) until it is wiped, replaces another name or is released.
+// Returns its path, or "" on failure.
 std::string CreateUniqueFile(const std::string& dir, const char* prefix);
+// Stops holding a file made by CreateUniqueFile (nothing when it is not held).
+void ReleaseFile(const std::string& path);
+
+// Files named prefix + ... in `dir` that belong to this user and that no live process holds:
+// what a process killed while it worked left behind.
+std::vector<std::string> UnheldLeftovers(const std::string& dir, const char* prefix);
+
+// What stands under a name.
+enum class NameKind { kMissing, kOwnFile, kOther };
+// kOwnFile: a regular file owned by this user with a single link; kOther: anything else
+// (a link, a FIFO, a device, a directory, another user's file, a file with more names).
+NameKind ClassifyName(const std::string& path);
+
+// Writes `size` bytes as the whole content of an existing regular file, without following a
+// link and without blocking; every write and the close are checked.
+bool WriteFileContent(const std::string& path, const void* data, size_t size);
+
+// Moves `from` over `to` in one step (a link or file under `to` is replaced, never followed).
+bool ReplaceFile(const std::string& from, const std::string& to);
+
+// Opens a file by name for reading, or for appending (created owner-only when missing),
+// without blocking on a FIFO or device and without following a link in the last component;
+// null (errno set) unless it is a regular file.
+enum class FileUse { kRead, kAppend };
+FILE* OpenRegularFile(const std::string& path, FileUse use);
+// True when `path` (links followed) is a regular file that can be opened for reading; checked
+// without blocking, so a FIFO or a device is refused.
+bool IsReadableRegularFile(const std::string& path);
 
 bool PathExists(const std::string& path);
 
@@ -31,21 +65,31 @@ bool DeleteFilePath(const std::string& path);
 // for the time it is open (see the implementation for what that does and does not keep out).
 struct WipeHandle {
   int fd = -1;
-  void* view = nullptr;
-  uint64_t viewSize = 0;
+  uint64_t size = 0;
 };
 
-// Opens an existing file for reading and writing, exclusively. False when it cannot be opened
-// or is held by someone else.
-bool WipeOpen(const std::string& path, WipeHandle* h);
-// File size (all 64 bits; callers decide how much of it to use).
-bool WipeSize(WipeHandle* h, uint64_t* size);
-// Maps `size` bytes writable. False on failure (the system's error is kept for LastErrorText).
-bool WipeMap(WipeHandle* h, uint64_t size);
-// Fills the view with `byte` and flushes it synchronously to the file.
-bool WipeFillAndFlush(WipeHandle* h, unsigned char byte);
-// Unmaps and closes whatever is open.
+enum class WipeOpenResult {
+  kOpened,
+  kMissing,
+  kNotOwnFile,  // see NameKind::kOther: must not be written into
+  kHeld,        // another process holds it
+  kFailed,      // the system's error is kept for LastErrorText
+};
+// Opens an existing regular file of this user with a single link for overwriting, made
+// writable first when it is read-only. Links are not followed and nothing blocks.
+WipeOpenResult WipeOpen(const std::string& path, WipeHandle* h);
+// Writes `byte` over the whole file as it was when opened, in large blocks; false on a failed
+// write (the system's error is kept for LastErrorText).
+bool WipeFill(WipeHandle* h, unsigned char byte);
+// Flushes the written data to the disk.
+bool WipeFlush(WipeHandle* h);
+// Closes whatever is open.
 void WipeClose(WipeHandle* h);
+
+// A seam for tests: called after each completed fill (with its byte) and each completed flush.
+enum class WipeStep { kFilled, kFlushed };
+using WipeObserver = void (*)(WipeStep step, unsigned char byte, int fd, void* context);
+void SetWipeObserver(WipeObserver observer, void* context);
 
 // The system's text for the calling thread's last error, or "" when there is none.
 std::string LastErrorText();

@@ -1,6 +1,11 @@
 // The trace log: line ends, data blocks, and tracing that cannot happen.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <future>
 #include <string>
 
 #include "hooklib/core/trace.h"
@@ -31,6 +36,28 @@ TEST(CoreTrace, NothingHappensWithoutAUsableTraceFile) {
   vp::WriteTrace("directory does not exist");
   vp::WriteTraceData("x", 1);
   EXPECT_FALSE(vptest::PathExistsForTest(dir + "/missing"));
+}
+
+// A FIFO or a link planted as the trace file: nothing blocks and nothing is written through.
+TEST(CoreTrace, SpecialFilesAreRefusedWithoutBlocking) {
+  std::string dir = vptest::FreshDir("trace-special");
+  std::string fifo = dir + "/trace.fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  vptest::WriteConfigKey({vptest::Str("TraceFile", fifo)});
+  auto traced = std::async(std::launch::async, [] { vp::WriteTrace("into a FIFO"); });
+  if (traced.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+    // Frees the stuck writer so that the test can end.
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    traced.wait();
+    close(reader);
+    FAIL() << "the trace blocked on a FIFO";
+  }
+  std::string target = dir + "/target";
+  vptest::WriteFile(target, "theirs");
+  ASSERT_EQ(symlink(target.c_str(), (dir + "/trace.log").c_str()), 0);
+  vptest::WriteConfigKey({vptest::Str("TraceFile", dir + "/trace.log")});
+  vp::WriteTrace("through a link");
+  EXPECT_EQ(vptest::ReadFile(target), "theirs");
 }
 
 TEST(CoreTrace, OverLongLinesAreCut) {

@@ -3,19 +3,32 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "hooklib/core/temp_files.h"
 #include "platform/faults.h"
+#include "platform/files.h"
 #include "support/test_env.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// Reads what the descriptor shows from the start, then closes it.
+std::string ReadAll(int fd) {
+  std::string data;
+  char buf[65536];
+  ssize_t n;
+  for (off_t at = 0; (n = pread(fd, buf, sizeof buf, at)) > 0; at += n) data.append(buf, n);
+  close(fd);
+  return data;
+}
 
 class CoreWipe : public testing::Test {
  protected:
@@ -26,24 +39,88 @@ class CoreWipe : public testing::Test {
 
 TEST_F(CoreWipe, OverwritesTheWholeContentBeforeDeleting) {
   std::string file = dir_ + "/plain.txt";
-  std::string witness = dir_ + "/witness";
   vptest::WriteFile(file, "0123456789");
-  // A second name for the same data shows what the wipe left on the disk.
-  fs::create_hard_link(file, witness);
+  // A descriptor opened before the wipe shows what the wipe left on the disk.
+  int witness = open(file.c_str(), O_RDONLY);
   EXPECT_EQ(vp::WipeFile(file.c_str()), 0);
   EXPECT_FALSE(fs::exists(file));
-  EXPECT_EQ(vptest::ReadFile(witness), std::string(10, '\xAA'));
+  EXPECT_EQ(ReadAll(witness), std::string(10, '\xAA'));
 }
 
 TEST_F(CoreWipe, LargeFilesAreWipedWhole) {
   std::string file = dir_ + "/big.bin";
-  std::string witness = dir_ + "/big.witness";
-  vptest::WriteFile(file, std::string(3 * 1024 * 1024 + 17, 'p'));
-  fs::create_hard_link(file, witness);
+  vptest::WriteFile(file, std::string(9 * 1024 * 1024 + 17, 'p'));
+  int witness = open(file.c_str(), O_RDONLY);
   EXPECT_EQ(vp::WipeFile(file.c_str()), 0);
-  std::string left = vptest::ReadFile(witness);
-  EXPECT_EQ(left.size(), 3u * 1024 * 1024 + 17);
+  std::string left = ReadAll(witness);
+  EXPECT_EQ(left.size(), 9u * 1024 * 1024 + 17);
   EXPECT_EQ(left.find_first_not_of('\xAA'), std::string::npos);
+}
+
+// Each pass is complete and on the disk before the next begins.
+TEST_F(CoreWipe, TwoPassesEachFlushed) {
+  struct Seen {
+    std::vector<std::string> steps;
+  } seen;
+  vp::SetWipeObserver(
+      [](vp::WipeStep step, unsigned char byte, int fd, void* context) {
+        std::string content = ReadAll(dup(fd));
+        bool uniform = !content.empty() &&
+                       content.find_first_not_of(static_cast<char>(byte)) == std::string::npos;
+        static_cast<Seen*>(context)->steps.push_back(step == vp::WipeStep::kFlushed
+                                                         ? "flush"
+                                                         : (uniform ? "fill " : "partial ") +
+                                                               std::to_string(byte));
+      },
+      &seen);
+  std::string file = dir_ + "/plain.txt";
+  vptest::WriteFile(file, "secret words");
+  EXPECT_EQ(vp::WipeFile(file.c_str()), 0);
+  vp::SetWipeObserver(nullptr, nullptr);
+  EXPECT_EQ(seen.steps, (std::vector<std::string>{"fill 85", "flush", "fill 170", "flush"}));
+}
+
+// A name planted by someone else, or a second name of someone's file, loses its name only.
+TEST_F(CoreWipe, OnlyOwnSingleNamedFilesAreWrittenInto) {
+  std::string target = dir_ + "/their-file";
+  std::string planted = dir_ + "/mailbody.pgp";
+  vptest::WriteFile(target, "their data");
+  fs::create_hard_link(target, planted);
+  EXPECT_EQ(vp::WipeFile(planted.c_str()), 0);
+  EXPECT_FALSE(fs::exists(planted));
+  EXPECT_EQ(vptest::ReadFile(target), "their data");
+
+  if (geteuid() == 0) {
+    vptest::WriteFile(planted, "their data");
+    ASSERT_EQ(chown(planted.c_str(), 65534, 65534), 0);
+    int witness = open(planted.c_str(), O_RDONLY);
+    EXPECT_EQ(vp::WipeFile(planted.c_str()), 0);
+    EXPECT_FALSE(fs::exists(planted));
+    EXPECT_EQ(ReadAll(witness), "their data");
+  }
+}
+
+// A read-only file of the user is overwritten all the same. Run as an ordinary user, for whom
+// the mode counts.
+TEST_F(CoreWipe, ReadOnlyFilesAreOverwritten) {
+  const std::string file = dir_ + "/readonly/plain.txt";
+  ASSERT_EQ(mkdir((dir_ + "/readonly").c_str(), 0700), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (geteuid() == 0 && (chown((dir_ + "/readonly").c_str(), 65534, 65534) != 0 ||
+                           setgid(65534) != 0 || setuid(65534) != 0))
+      _exit(2);
+    vptest::WriteFile(file, "secret");
+    int witness = open(file.c_str(), O_RDONLY);
+    if (chmod(file.c_str(), 0400) != 0) _exit(3);
+    if (vp::WipeFile(file.c_str()) != 0 || fs::exists(file)) _exit(4);
+    _exit(ReadAll(witness) == std::string(6, '\xAA') ? 0 : 5);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 // Names planted in a shared temporary folder: removed without being opened for reading, so
@@ -88,12 +165,30 @@ TEST_F(CoreWipe, MissingEmptyAndHeldFiles) {
   EXPECT_EQ(vptest::ReadFile(held), "secret");
 }
 
-TEST_F(CoreWipe, AFailedMappingReportsAndStillDeletes) {
-  std::string file = dir_ + "/unmappable";
-  vptest::WriteFile(file, "secret");
-  vp::SetFaults("files.map@1");
-  EXPECT_EQ(vp::WipeFile(file.c_str()), -1);
-  EXPECT_FALSE(fs::exists(file));
+TEST_F(CoreWipe, AFailedWriteReportsAndStillDeletes) {
+  std::string file = dir_ + "/unwritable";
+  for (const char* plan : {"files.overwrite@1", "files.overwrite@2", "files.flush@1"}) {
+    vptest::WriteFile(file, "secret");
+    vp::SetFaults(plan);
+    EXPECT_EQ(vp::WipeFile(file.c_str()), -1) << plan;
+    EXPECT_FALSE(fs::exists(file)) << plan;
+  }
+}
+
+// A sparse file on a full file system cannot be overwritten: the wipe says so, deletes it, and
+// the process lives on.
+TEST_F(CoreWipe, FullFileSystemIsReportedAndTheFileStillGoes) {
+  std::string mount = dir_ + "/small";
+  ASSERT_EQ(mkdir(mount.c_str(), 0700), 0);
+  if (vptest::RunCommand("mount -t tmpfs -o size=256k tmpfs '" + mount + "' 2>/dev/null") != 0)
+    GTEST_SKIP() << "cannot mount a small file system here; fault injection covers this path";
+  std::string sparse = mount + "/sparse";
+  vptest::WriteFile(sparse, "");
+  ASSERT_EQ(truncate(sparse.c_str(), 8 << 20), 0);
+  vptest::RunCommand("dd if=/dev/zero of='" + mount + "/fill' bs=4k 2>/dev/null");
+  EXPECT_EQ(vp::WipeFile(sparse.c_str()), -1);
+  EXPECT_FALSE(fs::exists(sparse));
+  vptest::RunCommand("umount '" + mount + "'");
 }
 
 TEST_F(CoreWipe, TempDirHasNoTrailingSeparatorAndWorkDirIsMade) {
@@ -106,6 +201,11 @@ TEST_F(CoreWipe, TempDirHasNoTrailingSeparatorAndWorkDirIsMade) {
   EXPECT_EQ(vp::CreateTempWorkDir(), 0);  // already there: no message, 0
 
   setenv("TMPDIR", (dir_ + "/no/such/parent").c_str(), 1);
+  EXPECT_EQ(vp::CreateTempWorkDir(), -1);
+
+  // Refused rather than cut to another, existing folder.
+  setenv("TMPDIR", (dir_ + "/" + std::string(300, 'x')).c_str(), 1);
+  EXPECT_STREQ(vp::GetTempDir(), "");
   EXPECT_EQ(vp::CreateTempWorkDir(), -1);
   setenv("TMPDIR", saved.c_str(), 1);
 }

@@ -1,5 +1,8 @@
 // The host program as the client's script uses it, and the library's exported surface.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <set>
 #include <sstream>
@@ -40,11 +43,34 @@ class HostCall : public testing::Test {
     unsetenv("VEILPOST_UI");
     unsetenv("VEILPOST_UI_LOG");
   }
-  int Veilpost(const std::string& args, std::string* out) {
-    return vptest::RunCommand(vptest::VeilpostBinary() + " " + args + " 2>&1", out);
+  int Veilpost(const std::string& args, std::string* out, const std::string& env = "") {
+    return vptest::RunCommand(env + vptest::VeilpostBinary() + " " + args + " 2>&1", out);
   }
   std::string dir_, log_;
 };
+
+// A process killed during a run leaves plaintext in scratch files: the next process to load the
+// library wipes them, but never one that a live process still uses.
+TEST_F(HostCall, CrashLeftoversAreWipedAtTheNextStart) {
+  pid_t dead = fork();
+  if (dead == 0) _exit(0);
+  ASSERT_GT(dead, 0);
+  waitpid(dead, nullptr, 0);
+  const std::string left = dir_ + "/veilpost" + std::to_string(dead) + "-3";
+  const std::string live = dir_ + "/veilpost" + std::to_string(getpid()) + "-3";
+  vptest::WriteFile(left, "plaintext");
+  vptest::WriteFile(live, "in use");
+  int witness = open(left.c_str(), O_RDONLY);
+  std::string out;
+  ASSERT_EQ(Veilpost("call GetTempDir", &out, "TMPDIR='" + dir_ + "' TMP='" + dir_ + "' "), 0);
+  EXPECT_EQ(out, dir_ + "\n");
+  EXPECT_FALSE(vptest::PathExistsForTest(left));
+  char data[16] = "";
+  EXPECT_EQ(pread(witness, data, sizeof data, 0), 9);
+  close(witness);
+  EXPECT_EQ(std::string(data, 9), std::string(9, '\xAA'));
+  EXPECT_EQ(vptest::ReadFile(live), "in use");
+}
 
 TEST_F(HostCall, CallsExportsWithArgumentsFromFilesAndStandardInput) {
   std::string out;

@@ -1,6 +1,8 @@
 // Memo bodies handed to and from the mail script: recognition, the hand-over file, quoting.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #include "hooklib/core/strings.h"
 #include "hooklib/incoming/body_handover.h"
 #include "incoming_fixture.h"
+#include "platform/faults.h"
 #include "support/registry_file.h"
 
 namespace vptest {
@@ -179,7 +182,7 @@ TEST_F(IncomingHost, QuotedTextIsWrittenAsItStands) {
   EXPECT_TRUE(Boxes().empty());
 
   // A temporary folder too long for the hand-over name is refused, not written under a cut name.
-  std::string deep = dir_ + "/" + std::string(240, 'd');
+  std::string deep = dir_ + "/" + std::string(250 - dir_.size() - 1, 'd');
   std::filesystem::create_directories(deep);
   std::string saved = getenv("TMPDIR");  // every test process has its own
   setenv("TMPDIR", deep.c_str(), 1);
@@ -193,6 +196,34 @@ TEST_F(IncomingHost, QuotedTextIsWrittenAsItStands) {
   EXPECT_EQ(boxes[0].rfind("Error: Unable to open " + deep.substr(0, 100), 0), 0u) << boxes[0];
   EXPECT_EQ(boxes[1], boxes[0]);
   EXPECT_EQ(Events("dialog-open").size(), 1u);  // no passphrase asked for a body that cannot land
+}
+
+// The hand-over name is taken over, never written through; a short write fails the call.
+TEST_F(IncomingHost, HandOverIsPrivateAndNeverFollowsAPlantedName) {
+  namespace fs = std::filesystem;
+  const std::string handOver = vp::HandOverPath();
+  const std::string target = dir_ + "/their-file";
+  WriteFile(target, "theirs");
+  fs::create_symlink(target, handOver);
+  ASSERT_EQ(vp::DoQuoteBodyImpl("> quoted"), 0);
+  EXPECT_EQ(ReadFile(target), "theirs");
+  EXPECT_EQ(fs::status(handOver).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_FALSE(fs::is_symlink(handOver));
+  EXPECT_EQ(ReadFile(handOver), "> quoted");
+
+  fs::remove(handOver);
+  ASSERT_EQ(mkfifo(handOver.c_str(), 0666), 0);
+  ASSERT_EQ(vp::DoQuoteBodyImpl("> again"), 0);
+  EXPECT_EQ(ReadFile(handOver), "> again");
+
+  vp::SetFaults("files.write@1");
+  EXPECT_EQ(vp::DoQuoteBodyImpl("> on a full disk"), -1);
+  vp::SetFaults("");
+  EXPECT_FALSE(fs::exists(handOver));
+  Texts boxes = Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], "Error: Unable to write " + handOver + ": No space left on device");
 }
 
 }  // namespace

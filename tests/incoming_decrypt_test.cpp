@@ -99,16 +99,16 @@ TEST_P(IncomingBothVersions, TemporaryFilesThatWillNotWipeAreReportedAndStillDel
   std::string encrypted = FromAlice("--recipient bob@example.com --sign --encrypt", kMemo);
   UseScript(BobTypes());
   std::string out;
-  vp::SetFaults("files.map@1");  // GnuPG's output, the plaintext
+  vp::SetFaults("files.overwrite@1");  // GnuPG's output, the plaintext
   EXPECT_EQ(Decrypt(encrypted, &out), -1);
   Texts boxes = Boxes();
   // The signer, the system's reason, then which file.
   ASSERT_EQ(boxes.size(), 3u) << RawLog();
-  EXPECT_EQ(boxes[1], "Error: Cannot allocate memory");
+  EXPECT_EQ(boxes[1], "Error: No space left on device");
   EXPECT_EQ(boxes[2], "Error: Unable to delete temp output file.");
   ExpectNoTemporaryFiles();
 
-  vp::SetFaults("files.map@2");  // the message as it was handed to GnuPG
+  vp::SetFaults("files.overwrite@3");  // the message as it was handed to GnuPG
   EXPECT_EQ(Decrypt(encrypted, &out), -1);
   boxes = Boxes();
   ASSERT_EQ(boxes.size(), 6u) << RawLog();

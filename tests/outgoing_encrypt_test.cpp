@@ -1,6 +1,7 @@
 // Sending a memo with real GnuPG of both versions: what Bob receives, the command lines, the
 // dialogs on the way, and the files left behind on success and failure.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -229,6 +230,29 @@ TEST_P(OutgoingEncrypt, ResultCodesFollowTheChoices) {
   EXPECT_NE(ReadFile(RegistryPath()).find("\"AttachPubKey\"=dword:00000002"), std::string::npos);
 }
 
+// A FIFO planted as pubkey.asc is replaced by the exported key; a FIFO attachment is refused:
+// neither blocks the send.
+TEST_P(OutgoingEncrypt, SpecialFilesNeverBlockASend) {
+  const std::string pubkey = TempFile("pubkey.asc");
+  std::remove(pubkey.c_str());
+  ASSERT_EQ(mkfifo(pubkey.c_str(), 0666), 0);
+  UseScript("dialog 101 click 1001; uncheck 1010; click 1\n");
+  EXPECT_EQ(Send("", ""), 1) << RawLog();
+  EXPECT_EQ(fs::status(pubkey).type(), fs::file_type::regular);
+  EXPECT_EQ(fs::status(pubkey).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_NE(ReadFile(pubkey).find("BEGIN PGP PUBLIC KEY BLOCK"), std::string::npos);
+
+  const std::string fifo = FreshDir("send-fifo") + "/plan.fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  UseScript("dialog 101 click 1000; check 1010; click 1\n" + kPassphrase);
+  EXPECT_EQ(Send("", "", fifo), -1);
+  auto boxes = Events("message");
+  ASSERT_EQ(boxes.size(), 1u) << RawLog();
+  EXPECT_EQ(boxes[0]["text"], "Unable to encrypt " + fifo + ": it is not a file that can be read.");
+  EXPECT_FALSE(fs::exists(fifo + ".pgp"));
+}
+
 // GnuPG that does not start for the body, and a wipe that cannot overwrite the plain temporary
 // file: each is reported, the send fails, and no plaintext stays behind (checked on tear-down).
 TEST_P(OutgoingEncrypt, FailuresAfterTheBodyWasWrittenLeaveNoPlaintext) {
@@ -245,8 +269,8 @@ TEST_P(OutgoingEncrypt, FailuresAfterTheBodyWasWrittenLeaveNoPlaintext) {
   EXPECT_EQ(boxes[0]["text"], "Unable to launch gpg.exe. Please check the program path.");
   EXPECT_FALSE(fs::exists(MailBody()));
 
-  // The plain temporary file cannot be mapped for overwriting: it is still deleted.
-  vp::SetFaults("files.map@1");
+  // The plain temporary file cannot be overwritten: it is still deleted.
+  vp::SetFaults("files.overwrite@1");
   WriteFile(log_, "");
   UseScript(options);
   EXPECT_EQ(Send("", "secret words\n"), -1);

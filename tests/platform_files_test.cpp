@@ -1,12 +1,16 @@
-// Tests of the files port: temporary paths, exclusive unique files and the mapped wipe.
+// Tests of the files port: temporary paths, exclusive unique files, leftovers and the wipe.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/faults.h"
 #include "platform/files.h"
@@ -47,10 +51,6 @@ TEST(PlatformFiles, TempPathsFollowTheEnvironment) {
   EnvGuard tmpdir("TMPDIR"), tmp("TMP");
   setenv("TMPDIR", "/var/tmp///", 1);
   EXPECT_EQ(vp::SystemTempPath(), "/var/tmp");
-  unsetenv("TMPDIR");
-  EXPECT_EQ(vp::SystemTempPath(), "/tmp");
-  setenv("TMPDIR", ("/" + std::string(400, 'x')).c_str(), 1);
-  EXPECT_EQ(vp::SystemTempPath().size(), 255u);
 
   setenv("TMPDIR", "/var/tmp", 1);
   const std::string dir = vptest::FreshDir("files-tmp");
@@ -58,6 +58,52 @@ TEST(PlatformFiles, TempPathsFollowTheEnvironment) {
   EXPECT_EQ(vp::TempFileDirectory(), dir);
   setenv("TMP", (dir + "/missing").c_str(), 1);
   EXPECT_EQ(vp::TempFileDirectory(), "/var/tmp");
+}
+
+// A cut name would be another folder; a folder others can change or own is no place for
+// plaintext. A sticky shared folder of the administrator is.
+TEST(PlatformFiles, UnsafeOrOverLongTempFoldersAreRefused) {
+  EnvGuard tmpdir("TMPDIR");
+  const std::string dir = vptest::FreshDir("files-tmp-refused");
+  std::string refusal;
+  setenv("TMPDIR", ("/" + std::string(400, 'x')).c_str(), 1);
+  EXPECT_EQ(vp::SystemTempPath(&refusal), "");
+  EXPECT_NE(refusal.find("too long"), std::string::npos) << refusal;
+
+  const std::string open = dir + "/open";
+  ASSERT_EQ(mkdir(open.c_str(), 0777), 0);
+  ASSERT_EQ(chmod(open.c_str(), 0777), 0);
+  setenv("TMPDIR", open.c_str(), 1);
+  EXPECT_EQ(vp::SystemTempPath(&refusal), "");
+  EXPECT_NE(refusal.find(open), std::string::npos) << refusal;
+  ASSERT_EQ(chmod(open.c_str(), 01777), 0);
+  EXPECT_EQ(vp::SystemTempPath(), open);
+
+  if (geteuid() == 0) {
+    const std::string theirs = dir + "/theirs";
+    ASSERT_EQ(mkdir(theirs.c_str(), 0700), 0);
+    ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
+    setenv("TMPDIR", theirs.c_str(), 1);
+    EXPECT_EQ(vp::SystemTempPath(&refusal), "");
+    EXPECT_NE(refusal.find("another user"), std::string::npos) << refusal;
+  }
+}
+
+TEST(PlatformFiles, WithoutTmpdirAPrivateFolderIsMade) {
+  EnvGuard tmpdir("TMPDIR"), runtime("XDG_RUNTIME_DIR"), home("HOME");
+  const std::string dir = vptest::FreshDir("files-tmp-private");
+  unsetenv("TMPDIR");
+  setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+  EXPECT_EQ(vp::SystemTempPath(), dir + "/veilpost");
+  struct stat st;
+  ASSERT_EQ(stat((dir + "/veilpost").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0700u);
+
+  setenv("XDG_RUNTIME_DIR", (dir + "/none").c_str(), 1);
+  setenv("HOME", dir.c_str(), 1);
+  EXPECT_EQ(vp::SystemTempPath(), dir + "/.cache/veilpost/tmp");
+  ASSERT_EQ(stat((dir + "/.cache/veilpost/tmp").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0700u);
 }
 
 TEST(PlatformFiles, UniqueFilesNeverReuseAName) {
@@ -93,23 +139,21 @@ TEST(PlatformFiles, DirectoriesAndDeletion) {
 TEST(PlatformFiles, WipeFillsAndFlushesEachPass) {
   const std::string path = vptest::FreshDir("files-wipe") + "/plain.txt";
   vptest::WriteFile(path, "0123456789");
+  ASSERT_EQ(chmod(path.c_str(), 0400), 0);
   int reader = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_GE(reader, 0);
 
   vp::WipeHandle h;
-  ASSERT_TRUE(vp::WipeOpen(path, &h));
-  uint64_t size = 0;
-  ASSERT_TRUE(vp::WipeSize(&h, &size));
-  ASSERT_EQ(size, 10u);
-  EXPECT_FALSE(vp::WipeMap(&h, 11)) << "never past the end of the file";
-  ASSERT_TRUE(vp::WipeMap(&h, size));
-  ASSERT_TRUE(vp::WipeFillAndFlush(&h, 0x55));
+  ASSERT_EQ(vp::WipeOpen(path, &h), vp::WipeOpenResult::kOpened);
+  ASSERT_EQ(h.size, 10u);
+  ASSERT_TRUE(vp::WipeFill(&h, 0x55));
+  ASSERT_TRUE(vp::WipeFlush(&h));
   EXPECT_EQ(ReadAt(reader, 64), std::string(10, '\x55'));
-  ASSERT_TRUE(vp::WipeFillAndFlush(&h, 0xAA));
+  ASSERT_TRUE(vp::WipeFill(&h, 0xAA));
+  ASSERT_TRUE(vp::WipeFlush(&h));
   EXPECT_EQ(ReadAt(reader, 64), std::string(10, '\xAA'));
   vp::WipeClose(&h);
   EXPECT_EQ(h.fd, -1);
-  EXPECT_EQ(h.view, nullptr);
   close(reader);
   EXPECT_EQ(vptest::ReadFile(path), std::string(10, '\xAA')) << "length and name are kept";
 }
@@ -119,30 +163,72 @@ TEST(PlatformFiles, WipeRefusesWhatItMustNotTouch) {
   const std::string path = dir + "/held.txt";
   vptest::WriteFile(path, "secret");
   vp::WipeHandle first, second;
-  EXPECT_FALSE(vp::WipeOpen(dir + "/missing", &second));
-  ASSERT_TRUE(vp::WipeOpen(path, &first));
-  EXPECT_FALSE(vp::WipeOpen(path, &second)) << "the lock keeps a second wiper out";
+  EXPECT_EQ(vp::WipeOpen(dir + "/missing", &second), vp::WipeOpenResult::kMissing);
+  ASSERT_EQ(vp::WipeOpen(path, &first), vp::WipeOpenResult::kOpened);
+  EXPECT_EQ(vp::WipeOpen(path, &second), vp::WipeOpenResult::kHeld)
+      << "the lock keeps a second wiper out";
   vp::WipeClose(&first);
 
   // The lock is held for real: a separate process cannot take it either.
-  ASSERT_TRUE(vp::WipeOpen(path, &first));
+  ASSERT_EQ(vp::WipeOpen(path, &first), vp::WipeOpenResult::kOpened);
   EXPECT_EQ(vptest::RunCommand("flock -n '" + path + "' true"), 1);
   vp::WipeClose(&first);
   EXPECT_EQ(vptest::RunCommand("flock -n '" + path + "' true"), 0);
 
-  // A planted link is not followed, and a directory is no file to wipe.
+  // A planted link, a second name, a directory, a FIFO: none is a file to write into.
   ASSERT_EQ(symlink(path.c_str(), (dir + "/link").c_str()), 0);
-  EXPECT_FALSE(vp::WipeOpen(dir + "/link", &second));
-  EXPECT_FALSE(vp::WipeOpen(dir, &second));
+  EXPECT_EQ(vp::WipeOpen(dir + "/link", &second), vp::WipeOpenResult::kNotOwnFile);
+  ASSERT_EQ(link(path.c_str(), (dir + "/hard").c_str()), 0);
+  EXPECT_EQ(vp::WipeOpen(dir + "/hard", &second), vp::WipeOpenResult::kNotOwnFile);
+  EXPECT_EQ(vp::WipeOpen(dir, &second), vp::WipeOpenResult::kNotOwnFile);
+  ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
+  EXPECT_EQ(vp::WipeOpen(dir + "/fifo", &second), vp::WipeOpenResult::kNotOwnFile);
   EXPECT_EQ(vptest::ReadFile(path), "secret");
+  EXPECT_EQ(vp::ClassifyName(dir + "/hard"), vp::NameKind::kOther);
+  ASSERT_EQ(unlink((dir + "/hard").c_str()), 0);
+  EXPECT_EQ(vp::ClassifyName(path), vp::NameKind::kOwnFile);
 
-  vp::SetFaults("files.map@1");
-  ASSERT_TRUE(vp::WipeOpen(path, &first));
-  EXPECT_FALSE(vp::WipeMap(&first, 6));
-  EXPECT_EQ(vp::LastErrorText(), "Cannot allocate memory");
-  EXPECT_TRUE(vp::WipeMap(&first, 6));
+  vp::SetFaults("files.overwrite@1,files.flush@1");
+  ASSERT_EQ(vp::WipeOpen(path, &first), vp::WipeOpenResult::kOpened);
+  EXPECT_FALSE(vp::WipeFill(&first, 0x55));
+  EXPECT_EQ(vp::LastErrorText(), "No space left on device");
+  EXPECT_FALSE(vp::WipeFlush(&first));
+  EXPECT_TRUE(vp::WipeFill(&first, 0x55));
   vp::WipeClose(&first);
   vp::SetFaults("");
+}
+
+// What a killed process left is found; what a live process holds, by its number in the name or
+// by its lock, is not.
+TEST(PlatformFiles, LeftoversOfDeadProcessesOnly) {
+  const std::string dir = vptest::FreshDir("files-leftovers");
+  pid_t dead = fork();
+  if (dead == 0) _exit(0);
+  ASSERT_GT(dead, 0);
+  waitpid(dead, nullptr, 0);
+  const std::string gone = dir + "/vp" + std::to_string(dead) + "-7";
+  const std::string gnupgBackup = gone + "~";
+  const std::string live = dir + "/vp" + std::to_string(getppid()) + "-7~";
+  const std::string unnumbered = dir + "/vp-old";
+  const std::string locked = dir + "/vp-locked";
+  for (const std::string& f : {gone, gnupgBackup, live, unnumbered, locked})
+    vptest::WriteFile(f, "p");
+  const std::string mine = vp::CreateUniqueFile(dir, "vp");
+  ASSERT_FALSE(mine.empty());
+  int holder = open(locked.c_str(), O_RDONLY);
+  ASSERT_EQ(flock(holder, LOCK_EX), 0);
+
+  std::vector<std::string> found = vp::UnheldLeftovers(dir, "vp");
+  std::sort(found.begin(), found.end());
+  std::vector<std::string> expected = {gone, gnupgBackup, unnumbered};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(found, expected);
+
+  // Another process sees this one's file as held until it is released.
+  EXPECT_EQ(vptest::RunCommand("flock -n '" + mine + "' true"), 1);
+  vp::ReleaseFile(mine);
+  EXPECT_EQ(vptest::RunCommand("flock -n '" + mine + "' true"), 0);
+  close(holder);
 }
 
 }  // namespace

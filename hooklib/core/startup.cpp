@@ -6,6 +6,7 @@
 #include "hooklib/core/recipient_table.h"
 #include "hooklib/core/settings.h"
 #include "hooklib/core/strings.h"
+#include "hooklib/core/temp_files.h"
 #include "hooklib/core/trace.h"
 
 #include "platform/files.h"
@@ -38,6 +39,7 @@ void ProcessAttach() {
     g_private_settings_unannounced = true;
     WriteTrace("Settings are private to this process: %s", SharedSettingsFailure());
   }
+  WipeLeftovers();
   if (Settings().cacheInterval == 0) Settings().passphrase[0] = '\0';
   ClearRecipientTable();
   LoadMessageStrings();

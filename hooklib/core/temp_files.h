@@ -1,16 +1,39 @@
-// The temporary directory, the attachment working folder, and the secure wipe.
+// The temporary directory, the attachment working folder, private files and the secure wipe.
 #pragma once
+#include <cstddef>
+#include <string>
 
 namespace vp {
 
-// The system temporary path without its trailing separator, in a per-process buffer.
+// The system temporary path without its trailing separator, in a per-process buffer; "" (after
+// telling the user why) when the folder is refused.
 const char* GetTempDir();
-// Creates "pgptemp" in the temporary directory; -1 (after a message) only when its parent path
-// is missing, else 0.
+// The same without a message; `refusal` (when given) says why the folder was refused.
+const char* TempDirQuietly(std::string* refusal = nullptr);
+// Creates "pgptemp" in the temporary directory; -1 (after a message) when its parent path is
+// missing or the temporary folder is refused, else 0.
 int CreateTempWorkDir();
-// Overwrites the file with 0x55 then 0xAA (each flushed) and deletes it. 0, or -1 when the file
-// could be opened but not mapped (after showing the system's error).
+// Overwrites the file with 0x55 then 0xAA (each flushed) and deletes it. Only a regular file of
+// this user with a single name is written into; anything else under the name is unlinked
+// without being opened. 0, or -1 after a message when it could not be overwritten (it is still
+// deleted) or a name that is not ours could not be removed. A file another process holds is
+// left alone (0).
 int WipeFile(const char* path);
+
+// A new scratch file (owner-only, made exclusively) in `dir`, or beside `path`; "" on failure.
+std::string CreateScratchFile(const std::string& dir);
+std::string CreateScratchBeside(const std::string& path);
+// Puts the finished scratch file in place of `target`: what stood there is wiped when it is a
+// file of ours, else only unlinked. -1 after a message naming `target` (the scratch is wiped).
+int InstallFile(const std::string& scratch, const std::string& target);
+// Writes `target` privately: a fresh scratch file beside it, every write checked, installed over
+// the name. -1 after a message naming `target`.
+int WritePrivateFile(const std::string& target, const void* data, size_t size);
+
+// Wipes the scratch files in the temporary folders that no live process holds: what a process
+// killed during a run left behind. Silent.
+void WipeLeftovers();
+
 // Shows the system's text for the last error in an error box.
 void ShowLastError();
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "hooklib/core/startup.h"
+#include "platform/files.h"
 #include "platform/registry.h"
 
 namespace vp {
@@ -42,7 +43,7 @@ void WriteTrace(const char* format, ...) {
 
   std::string file = TraceFileName();
   if (file.empty()) return;
-  FILE* f = fopen(file.c_str(), "ab");
+  FILE* f = OpenRegularFile(file, FileUse::kAppend);
   if (!f) return;
   WriteTextMode(f, line);
   WriteTextMode(f, "\n");
@@ -52,7 +53,7 @@ void WriteTrace(const char* format, ...) {
 void WriteTraceData(const void* data, size_t size) {
   std::string file = TraceFileName();
   if (file.empty()) return;
-  FILE* f = fopen(file.c_str(), "a+b");
+  FILE* f = OpenRegularFile(file, FileUse::kAppend);
   if (!f) return;
   fputs("[DATA BEGIN]\r\n", f);
   if (size) fwrite(data, 1, size, f);

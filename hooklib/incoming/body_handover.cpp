@@ -1,6 +1,7 @@
 // The hand-over file between the library and the mail script: decrypted and quoted bodies.
 #include "hooklib/incoming/body_handover.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -51,24 +52,33 @@ void StripEncryptedExtension(std::string& name) {
   }
 }
 
+// "" when the temporary folder is refused.
 std::string WantedHandOverPath() {
-  return std::string(GetTempDir()) + kPathSeparator + "mailbody.pgp";
+  const char* dir = TempDirQuietly();
+  if (!dir[0]) return "";
+  return std::string(dir) + kPathSeparator + "mailbody.pgp";
 }
 
-// True (after telling the user) when the temporary folder is too long for the hand-over name.
+// True (after telling the user) when the temporary folder is refused or too long for the
+// hand-over name.
 bool HandOverPathTooLong() {
   if (HandOverPath()[0]) return false;
-  ShowError("Unable to open %s for writing.", WantedHandOverPath().c_str());
+  std::string wanted = WantedHandOverPath();
+  if (wanted.empty()) {
+    GetTempDir();  // tells why the folder was refused
+  } else {
+    ShowError("Unable to open %s for writing.", wanted.c_str());
+  }
   return true;
 }
 
-FILE* CreateHandOverFile() {
-  FILE* f = fopen(HandOverPath(), "wb");
-  if (!f) ShowError("Unable to open %s for writing.", HandOverPath());
-  return f;
-}
+// Scrubs the hand-over text in memory once it has been written.
+struct ScrubbedText {
+  std::string text;
+  ~ScrubbedText() { std::fill(text.begin(), text.end(), '\0'); }
+};
 
-void WriteAttachmentLines(FILE* f, const char* attachments) {
+void AppendAttachmentLines(std::string* out, const char* attachments) {
   size_t size = strlen(attachments) + 1;
   char* copy = static_cast<char*>(malloc(size));
   if (!copy) {
@@ -83,9 +93,15 @@ void WriteAttachmentLines(FILE* f, const char* attachments) {
   for (char* entry = NextToken(copy, ",", &cursor); entry; entry = NextToken(copy, ",", &cursor)) {
     std::string name = GetFileNamePart(entry);
     StripEncryptedExtension(name);
-    fprintf(f, "[Attachment: %s]\n", name.c_str());
+    *out += "[Attachment: " + name + "]\n";
   }
   free(copy);
+}
+
+// The whole text goes into a fresh private file that then takes the hand-over name; a short
+// write (a full disk) fails the call instead of handing over a cut text.
+int WriteHandOver(const std::string& text) {
+  return WritePrivateFile(HandOverPath(), text.data(), text.size());
 }
 
 }  // namespace
@@ -93,7 +109,7 @@ void WriteAttachmentLines(FILE* f, const char* attachments) {
 const char* HandOverPath() {
   std::string wanted = WantedHandOverPath();
   // A cut name would be another file: the script would read an old one or none.
-  if (wanted.size() < sizeof g_handover_path) {
+  if (!wanted.empty() && wanted.size() < sizeof g_handover_path) {
     memcpy(g_handover_path, wanted.c_str(), wanted.size() + 1);
   } else {
     g_handover_path[0] = '\0';
@@ -133,31 +149,22 @@ int DoDecryptBodyImpl(const char* name, char* body, const char* attachments) {
   WipeFile(HandOverPath());
   if (!text) return 0;
 
-  FILE* f = CreateHandOverFile();
-  if (!f) {
-    free(text);
-    return -1;
-  }
-  fwrite(text, 1, length, f);
-  const char* names = attachments ? attachments : "";
-  // An empty text has no last character: the attachment lines then start the file.
-  if (length > 0 && text[length - 1] != '\n' && names[0]) fputs("\n\n", f);
+  ScrubbedText handOver;
+  handOver.text.assign(text, length);
   memset(text, 0, length);
   free(text);
-  WriteAttachmentLines(f, names);
-  fclose(f);
-  return 0;
+  const char* names = attachments ? attachments : "";
+  // An empty text has no last character: the attachment lines then start the file.
+  if (length > 0 && handOver.text.back() != '\n' && names[0]) handOver.text += "\n\n";
+  AppendAttachmentLines(&handOver.text, names);
+  return WriteHandOver(handOver.text);
 }
 
 int DoQuoteBodyImpl(const char* text) {
   NotesWindowDisabled disabled;
   if (!text || !text[0] || HandOverPathTooLong()) return -1;
   WipeFile(HandOverPath());
-  FILE* f = CreateHandOverFile();
-  if (!f) return -1;
-  fwrite(text, 1, strlen(text), f);
-  fclose(f);
-  return 0;
+  return WriteHandOver(text);
 }
 
 }  // namespace vp

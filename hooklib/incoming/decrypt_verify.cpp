@@ -58,15 +58,12 @@ const char* RunDecrypt(const char* input, const char* output) {
 }
 
 bool WriteWholeFile(const char* path, const char* data, size_t size) {
-  FILE* f = fopen(path, "wb");
-  if (!f) return false;
-  bool ok = fwrite(data, 1, size, f) == size;
-  return fclose(f) == 0 && ok;
+  return WriteFileContent(path, data, size);
 }
 
 // Reads a whole file as text: CR LF arrives as LF. False when it cannot be opened.
 bool ReadTextFile(const char* path, std::string* text) {
-  FILE* f = fopen(path, "rb");
+  FILE* f = OpenRegularFile(path, FileUse::kRead);
   if (!f) return false;
   char chunk[4096];
   size_t n;
@@ -83,11 +80,13 @@ bool ReadTextFile(const char* path, std::string* text) {
   return true;
 }
 
-bool FileOpens(const char* path) {
-  FILE* f = fopen(path, "rb");
+// True when the file holds at least one byte.
+bool FileHasContent(const char* path) {
+  FILE* f = OpenRegularFile(path, FileUse::kRead);
   if (!f) return false;
+  bool content = fgetc(f) != EOF;
   fclose(f);
-  return true;
+  return content;
 }
 
 void ShowNoTemporaryFile() {
@@ -201,12 +200,25 @@ int DecryptFile(const char* path, const char* outputPath) {
   KeyListsCleanup lists;
   if (!path || !outputPath) return -1;
   const Subject subject{MessageString(kKindFile), GetFileNamePart(path)};
+  // GnuPG would wait for ever on a FIFO, or read a device without end.
+  if (!IsReadableRegularFile(path)) {
+    ShowError("Unable to decrypt %s: it is not a file that can be read.", path);
+    return -1;
+  }
   if (!PassphraseReady()) return -1;
+  // GnuPG writes into a fresh private file, which takes the output name only after the run.
+  ScratchFile written;
+  if (!written.ReserveBeside(outputPath)) {
+    ShowError("Unable to open %s for writing.", outputPath);
+    return -1;
+  }
 
   RunVerdict verdict;
+  bool plaintext = false;
   for (;;) {
-    const char* result = RunDecrypt(path, outputPath);
+    const char* result = RunDecrypt(path, written.Path());
     if (!result) return -1;
+    plaintext = HasStatus(result, "PLAINTEXT");
     verdict = ReadDecryptRun(result);
     if (verdict.outcome == RunOutcome::kWrongPassphrase) {
       if (!AskAgainAfterWrongPassphrase(kDecryptionPassphraseDialog)) return -1;
@@ -220,18 +232,19 @@ int DecryptFile(const char* path, const char* outputPath) {
   }
   if (verdict.outcome == RunOutcome::kDamaged || verdict.outcome == RunOutcome::kUnprotected) {
     ShowWithheld(verdict.outcome, subject);
-    WipeFile(outputPath);
+    written.Wipe();
     return -1;
   }
   ShowSignatureVerdicts(verdict, subject);
   if (verdict.HasBadSignature()) {
-    WipeFile(outputPath);
+    written.Wipe();
     return -1;
   }
   if (!verdict.HasSignature()) {
     ShowWarning(MessageString(kFileNotSigned), subject.kind, subject.fileName);
   }
-  if (FileOpens(outputPath)) return 0;
+  // The output file exists from the start: what GnuPG wrote, or said it wrote, tells.
+  if (plaintext || FileHasContent(written.Path())) return written.InstallAs(outputPath);
   ShowWarning(MessageString(kNotEncryptedFile), subject.fileName);
   return -2;
 }

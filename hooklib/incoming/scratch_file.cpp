@@ -12,8 +12,20 @@ ScratchFile::~ScratchFile() {
 
 bool ScratchFile::Reserve() {
   Wipe();
-  path_ = CreateUniqueFile(TempFileDirectory(), "veilpost");
+  path_ = CreateScratchFile(TempFileDirectory());
   return !path_.empty();
+}
+
+bool ScratchFile::ReserveBeside(const std::string& path) {
+  Wipe();
+  path_ = CreateScratchBeside(path);
+  return !path_.empty();
+}
+
+int ScratchFile::InstallAs(const std::string& target) {
+  std::string path = path_;
+  path_.clear();
+  return InstallFile(path, target);
 }
 
 int ScratchFile::Wipe() {

@@ -18,6 +18,11 @@ class ScratchFile {
 
   // Creates the file; false (and an empty path) when no file could be created.
   bool Reserve();
+  // The same in the folder of `path`, so that it can later take that name.
+  bool ReserveBeside(const std::string& path);
+  // Moves the file over `target` (see InstallFile); it is no longer owned. 0, or -1 after a
+  // message (the file wiped).
+  int InstallAs(const std::string& target);
   // Wipes and deletes the file and its backup now; the result of WipeFile for the file itself
   // (0, or -1 after the system's error was shown). A second call does nothing and returns 0.
   int Wipe();

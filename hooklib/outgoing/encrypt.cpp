@@ -54,26 +54,57 @@ int WriteMailBody(const std::string& path, const char* body, bool signOnly) {
   if (EncryptOrSignBody(SenderName(), table.count, table.entries, body, kEncryptToSelf, signOnly,
                         &output, &length) != 0)
     return -1;
-  FILE* f = fopen(path.c_str(), "wb");
-  if (!f) {
-    free(output);
+  int rc = WritePrivateFile(path, output, length);
+  free(output);
+  return rc;
+}
+
+// Exports the sender's key into a fresh file that then takes the name `path`.
+int WritePublicKey(const std::string& path) {
+  // A key from an earlier memo never goes with this one.
+  if (WipeFile(path.c_str()) != 0) return -1;
+  std::string scratch = CreateScratchBeside(path);
+  if (scratch.empty()) {
     ShowError("Unable to open %s for writing.", path.c_str());
     return -1;
   }
-  bool ok = fwrite(output, 1, length, f) == length;
-  ok = fclose(f) == 0 && ok;
-  free(output);
-  if (!ok) {
-    ShowError("Unable to write %s.", path.c_str());
+  if (ExportOwnPublicKey(SenderName(), scratch.c_str()) != 0) {
+    WipeFile(scratch.c_str());
     return -1;
   }
-  return 0;
+  // Nothing exported (GnuPG said why): the mail goes without a key file.
+  FILE* f = OpenRegularFile(scratch, FileUse::kRead);
+  bool exported = f && fgetc(f) != EOF;
+  if (f) fclose(f);
+  if (!exported) return WipeFile(scratch.c_str()) == 0 ? 0 : -1;
+  return InstallFile(scratch, path);
+}
+
+// Encrypts one attachment into a fresh file that then takes the name "<path>.pgp".
+int EncryptAttachment(const char* item) {
+  // GnuPG would wait for ever on a FIFO, or read a device without end.
+  if (!IsReadableRegularFile(item)) {
+    ShowError("Unable to encrypt %s: it is not a file that can be read.", item);
+    return -1;
+  }
+  std::string output = std::string(item) + ".pgp";
+  std::string scratch = CreateScratchBeside(output);
+  if (scratch.empty()) {
+    ShowError("Unable to open %s for writing.", output.c_str());
+    return -1;
+  }
+  RecipientTable& table = Recipients();
+  if (EncryptOrSignFile(SenderName(), table.count, table.entries, item, scratch.c_str(),
+                        kEncryptToSelf) != 0) {
+    WipeFile(scratch.c_str());
+    return -1;
+  }
+  return InstallFile(scratch, output);
 }
 
 // Encrypts each attachment to "<path>.pgp" and wipes the plain file, stopping at the first
 // failure (later attachments are left as they are).
 int EncryptAttachments(char* attachments) {
-  RecipientTable& table = Recipients();
   char* cursor = nullptr;
   for (char* item = NextToken(attachments, ",", &cursor); item;
        item = NextToken(attachments, ",", &cursor)) {
@@ -81,9 +112,7 @@ int EncryptAttachments(char* attachments) {
     if (strlen(item) > static_cast<size_t>(kMaxAttachmentPath)) {
       ShowError("The attachment path is too long: %s", item);
     } else {
-      std::string output = std::string(item) + ".pgp";
-      rc = EncryptOrSignFile(SenderName(), table.count, table.entries, item, output.c_str(),
-                             kEncryptToSelf);
+      rc = EncryptAttachment(item);
     }
     WipeFile(item);
     if (rc != 0) return -1;
@@ -97,6 +126,8 @@ int EncryptSteps(const char* server, const char* sender, const char* recipients,
   // canonical "CN=Alice Example/O=Acme" must look up "Alice Example".
   AbbreviateNotesName(sender ? sender : "", SenderName(), kSenderNameSize);
   ForgetSigningKey();
+  // Nothing is asked when the files of the memo have no safe place to go.
+  if (!GetTempDir()[0]) return -1;
   ShowEncryptionOptionsDialog();
   const EncryptionOptions& o = Options();
   if (o.publicKeyChoice == kOptionsCancelled) return -1;
@@ -114,8 +145,7 @@ int EncryptSteps(const char* server, const char* sender, const char* recipients,
   if (body && body[0] && WriteMailBody(mailBody, body, !encryptMessage) != 0) return -1;
 
   if (choice != kNoPublicKey) {
-    std::string pubkey = TempPath("pubkey.asc");
-    if (ExportOwnPublicKey(SenderName(), pubkey.c_str()) != 0) return -1;
+    if (WritePublicKey(TempPath("pubkey.asc")) != 0) return -1;
   }
 
   if (encryptAttachments && attachments && EncryptAttachments(attachments) != 0) return -1;

@@ -36,7 +36,7 @@ class TempFile {
   bool Create() {
     Release();
     std::string dir = TempFileDirectory();
-    path_ = CreateUniqueFile(dir, "veilpost");
+    path_ = CreateScratchFile(dir);
     if (path_.empty()) ShowError("Unable to create a temporary file in %s.", dir.c_str());
     return !path_.empty();
   }
@@ -89,16 +89,9 @@ void ShowWithGnuPGText(const char* caption, const char* result) {
   ShowErrorDetails(caption, details.c_str());
 }
 
-bool WriteWhole(const char* path, const std::string& bytes) {
-  FILE* f = fopen(path, "wb");
-  if (!f) return false;
-  bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return fclose(f) == 0 && ok;
-}
-
 // Reads GnuPG's output file as text (CR LF becomes LF) into a new heap buffer, then wipes it.
 int TakeOutput(TempFile& out, const char* result, char** output, size_t* outputLength) {
-  FILE* f = fopen(out.Path(), "rb");
+  FILE* f = OpenRegularFile(out.Path(), FileUse::kRead);
   if (!f) {
     char caption[512];
     snprintf(caption, sizeof caption, "Unable to open %s for checking file length (%d).",
@@ -159,7 +152,7 @@ int EncryptOrSignBody(char* senderName, int recipientCount, char* const* recipie
     // Each attempt writes the body to a new exclusively made file: the name of a wiped one
     // could have been taken by someone else meanwhile.
     if (!plain.Path()[0] && !plain.Create()) return -1;
-    if (!WriteWhole(plain.Path(), plainText.text)) {
+    if (!WriteFileContent(plain.Path(), plainText.text.data(), plainText.text.size())) {
       ShowError("Unable to open %s for writing.", plain.Path());
       return -1;
     }
