@@ -168,6 +168,13 @@ RegDocument ParseRegText(std::string_view text) {
         entry.data.pop_back();
         entry.data += TrimLeft(lines[++i]);
       }
+      // A backslash ending the text's last line continues nothing; kept, it would join the next
+      // line this document is written with and swallow that value. Blanks and carriage returns
+      // left at the end go too, as a written line loses them when read again.
+      while (!entry.data.empty() && (entry.data.back() == '\\' || entry.data.back() == '\r' ||
+                                     IsBlank(entry.data.back()))) {
+        entry.data.pop_back();
+      }
     }
     doc.sections.back().entries.push_back(std::move(entry));
   }

@@ -122,6 +122,24 @@ TEST(PlatformRegText, RejectsMalformedData) {
   EXPECT_EQ(bytes, std::string("A\0", 2));
 }
 
+TEST(PlatformRegText, DanglingContinuationDoesNotSwallowTheNextValueWritten) {
+  for (const char* blob : {"hex:01,02,\\", "hex:01,02, \\", "hex:01,02,\\\\", "hex:01,02,\r\\"}) {
+    SCOPED_TRACE(blob);
+    vp::RegDocument doc = vp::ParseRegText(std::string("[K]\n\"Blob\"=") + blob);
+    vp::SetRegString(doc.sections[0], "Added", "v");
+    const std::string formatted = vp::FormatRegText(doc);
+    const vp::RegDocument again = vp::ParseRegText(formatted);
+    EXPECT_EQ(vp::FormatRegText(again), formatted);
+    ASSERT_EQ(again.sections.size(), 1u);
+    const vp::RegEntry* added = vp::FindRegValue(again.sections[0], "Added");
+    ASSERT_NE(added, nullptr);
+    EXPECT_EQ(added->data, "\"v\"");
+    std::string bytes;
+    ASSERT_TRUE(vp::RegValueBytes(*vp::FindRegValue(again.sections[0], "Blob"), &bytes));
+    EXPECT_EQ(bytes, "\x01\x02");
+  }
+}
+
 class PlatformRegistry : public testing::Test {
  protected:
   void SetUp() override {
