@@ -8,7 +8,11 @@
 
 namespace notesemu {
 
-// Recursive-descent parser; the first error stops it and is kept with its offset.
+// Recursive-descent parser; the first error stops it and is kept with its offset. Both the
+// parser and the evaluator recurse, so nesting and the depth of the tree are bounded: a deep
+// formula is refused instead of overflowing the stack.
+constexpr int kMaxFormulaDepth = 200;
+
 class FormulaParser {
  public:
   FormulaParser(std::string_view text, Formula* f) : text_(text), f_(f) {}
@@ -66,7 +70,13 @@ class FormulaParser {
     return true;
   }
   int Add(Formula::Node node) {
+    int depth = 1;
+    for (int operand : {node.a, node.b}) {
+      if (operand >= 0) depth = std::max(depth, depths_[operand] + 1);
+    }
+    if (depth > kMaxFormulaDepth) SetError(kErrFormulaTooDeep, pos_);
     f_->nodes_.push_back(std::move(node));
+    depths_.push_back(depth);
     return static_cast<int>(f_->nodes_.size() - 1);
   }
   int Binary(Formula::Node::Kind kind, int a, int b, size_t at, bool wantBool) {
@@ -78,12 +88,18 @@ class FormulaParser {
   }
 
   int Or() {
+    if (++nesting_ > kMaxFormulaDepth) {
+      SetError(kErrFormulaTooDeep, pos_);
+      --nesting_;
+      return Add({Formula::Node::kLiteral, {""}});
+    }
     int left = And();
     while (!status_) {
       size_t at = pos_;
       if (!Accept("|")) break;
       left = Binary(Formula::Node::kOr, left, And(), at, true);
     }
+    --nesting_;
     return left;
   }
   int And() {
@@ -165,6 +181,8 @@ class FormulaParser {
   size_t pos_ = 0;
   vp::NotesStatus status_ = 0;
   size_t errorAt_ = 0;
+  int nesting_ = 0;          // Or() calls under way: the parser's own recursion
+  std::vector<int> depths_;  // of each node's tree, parallel to the nodes
 };
 
 vp::NotesStatus Formula::Compile(std::string_view text, std::unique_ptr<Formula>* formula,

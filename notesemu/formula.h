@@ -6,7 +6,9 @@
 //   case; a missing item reads as ""), @Uppercase(x), @Lowercase(x), parentheses,
 //   x = y, x != y (text; true when any entry of x equals any entry of y, != its negation),
 //   a & b, a | b (true/false).
-// The whole formula must be true/false. Anything else is refused with a status and a position.
+// The whole formula must be true/false. Anything else is refused with a status and a position,
+// as is an expression more than 200 levels deep (parentheses, @functions and each & or | of a
+// chain add a level).
 #pragma once
 #include <memory>
 #include <string>

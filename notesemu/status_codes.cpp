@@ -61,6 +61,8 @@ const char* StatusText(vp::NotesStatus status) {
       return "Formula is too long";
     case kErrNotFormula:
       return "Handle is not a compiled formula";
+    case kErrFormulaTooDeep:
+      return "Formula is nested too deeply";
     case kErrNameTooLong:
       return "Name is too long";
     case kErrRichText:

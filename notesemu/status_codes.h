@@ -32,6 +32,7 @@ enum : vp::NotesStatus {
   kErrFormulaType = 0x0304,
   kErrFormulaTooLong = 0x0305,
   kErrNotFormula = 0x0306,
+  kErrFormulaTooDeep = 0x0307,
   kErrNameTooLong = 0x0401,
   kErrRichText = 0x0501,
   kErrStructureType = 0x0502,

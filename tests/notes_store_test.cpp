@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <string>
 
 #include "notesemu/data_paths.h"
 #include "notesemu/notes_store.h"
@@ -216,6 +217,35 @@ TEST_F(NotesStoreTest, UppercaseChangesEveryLetterAndNothingElse) {
   };
   EXPECT_TRUE(selects("@Uppercase(ListName) = \"ABCDEFGHIJKLMNOPQRSTUVWXYZ`{@[ABCXYZ\xE9\""));
   EXPECT_TRUE(selects("@Lowercase(ListName) = \"abcdefghijklmnopqrstuvwxyz`{@[abcxyz\xE9\""));
+}
+
+TEST_F(NotesStoreTest, DeepFormulasAreRefusedInsteadOfOverflowingTheStack) {
+  auto repeat = [](const std::string& text, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += text;
+    return out;
+  };
+  struct Case {
+    std::string formula;
+    uint16_t status;
+  };
+  const Case cases[] = {
+      {repeat("(", 30000) + "a = b" + repeat(")", 30000), notesemu::kErrFormulaTooDeep},
+      {repeat("@Uppercase(", 5000) + "a" + repeat(")", 5000) + " = b",
+       notesemu::kErrFormulaTooDeep},
+      {repeat("a = b & ", 5000) + "a = b", notesemu::kErrFormulaTooDeep},
+      {repeat("(", 150) + "a = b" + repeat(")", 150) + repeat(" | a = b", 150), 0},
+  };
+  for (const Case& c : cases) {
+    vp::MemHandle formula = 0;
+    vp::FormulaError error;
+    EXPECT_EQ(
+        store_.CompileFormula(nullptr, 0, c.formula.c_str(),
+                              static_cast<uint16_t>(c.formula.size()), &formula, nullptr, &error),
+        c.status)
+        << c.formula.substr(0, 40);
+    if (formula) store_.Free(formula);
+  }
 }
 
 TEST_F(NotesStoreTest, NamesAreAbbreviatedAndResolvedThroughTheLocalDirectory) {
