@@ -1,0 +1,24 @@
+// GnuPG's colon key listing paired into the key id and user id lists.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "fuzz/fuzz_check.h"
+#include "hooklib/gnupg/key_listing.h"
+#include "hooklib/gnupg/string_list.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  for (bool secret : {false, true}) {
+    std::string listing(reinterpret_cast<const char*>(data), size);
+    vp::PairKeyListing(listing.data(), secret);
+    const vp::StringList& ids = vp::KeyIdList();
+    FUZZ_CHECK(ids.count == vp::UserIdList().count);
+    for (int i = 0; i < ids.count; ++i) {
+      FUZZ_CHECK(std::strlen(ids.items[i]) == 8);  // the short id of a 16-digit key id
+      FUZZ_CHECK(vp::KeyReference(i)[0] != '\0');
+    }
+    vp::FreeKeyLists();
+  }
+  return 0;
+}
