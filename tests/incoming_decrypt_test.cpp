@@ -1,6 +1,7 @@
 // Opening mail with real GnuPG 1.4 and 2.2: verdicts, wrong passphrases, missing keys, file
 // mode and early exits, each leaving no temporary plaintext behind.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -168,6 +169,18 @@ TEST_P(IncomingBothVersions, FileModeVerdicts) {
   expected.push_back("Warning: " + Format(154, "erin.asc"));
   EXPECT_EQ(Boxes(), expected);
   EXPECT_FALSE(PathExistsForTest(dir_ + "/erin.asc.out"));
+
+  // A FIFO never blocks; a link planted under the output name is replaced, not followed.
+  ASSERT_EQ(mkfifo((dir_ + "/pipe.pgp").c_str(), 0600), 0);
+  EXPECT_EQ(decrypt("pipe.pgp"), -1);
+  EXPECT_EQ(vp::FindKeysInFile((dir_ + "/pipe.pgp").c_str()), -1);
+  WriteFile(dir_ + "/theirs", "theirs");
+  std::filesystem::remove(dir_ + "/report.doc.pgp.out");
+  std::filesystem::create_symlink(dir_ + "/theirs", dir_ + "/report.doc.pgp.out");
+  EXPECT_EQ(decrypt("report.doc.pgp"), 0);
+  EXPECT_EQ(ReadFile(dir_ + "/theirs"), "theirs");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir_ + "/report.doc.pgp.out"));
+  EXPECT_EQ(ReadFile(dir_ + "/report.doc.pgp.out"), kMemo);
 }
 
 // Each signature of a memo gets its own verdict from the status lines, in whatever language

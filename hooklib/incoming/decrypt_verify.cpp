@@ -253,6 +253,10 @@ int FindKeysInFile(const char* path) {
   KeyListsCleanup lists;
   if (!path) return -1;
   if (!PassphraseReady()) return -1;
+  if (!IsReadableRegularFile(path)) {
+    ShowError("Unable to read %s: it is not a file that can be read.", path);
+    return -1;
+  }
   if (DetectKeysInFile(path) != 0) return -1;
   if (UserIdList().count > 0) {
     ShowKeyImportDialog(MessageString(kKeysInFile), path);
