@@ -182,13 +182,16 @@ TEST_F(CoreWipe, FullFileSystemIsReportedAndTheFileStillGoes) {
   ASSERT_EQ(mkdir(mount.c_str(), 0700), 0);
   if (vptest::RunCommand("mount -t tmpfs -o size=256k tmpfs '" + mount + "' 2>/dev/null") != 0)
     GTEST_SKIP() << "cannot mount a small file system here; fault injection covers this path";
+  struct Unmount {
+    std::string at;
+    ~Unmount() { vptest::RunCommand("umount '" + at + "'"); }
+  } unmount{mount};
   std::string sparse = mount + "/sparse";
   vptest::WriteFile(sparse, "");
   ASSERT_EQ(truncate(sparse.c_str(), 8 << 20), 0);
   vptest::RunCommand("dd if=/dev/zero of='" + mount + "/fill' bs=4k 2>/dev/null");
   EXPECT_EQ(vp::WipeFile(sparse.c_str()), -1);
   EXPECT_FALSE(fs::exists(sparse));
-  vptest::RunCommand("umount '" + mount + "'");
 }
 
 TEST_F(CoreWipe, TempDirHasNoTrailingSeparatorAndWorkDirIsMade) {
