@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "hooklib/core/startup.h"
+#include "hooklib/gnupg/gnupg_version.h"
 #include "host/commands.h"
 #include "host/library.h"
 #include "platform/process.h"
@@ -40,6 +41,7 @@ const KnownValue kKnownValues[] = {
     {"ShowProcAttDlg", false},   {"ShowMailSignDlg", false},    {"ShowFileSignDlg", false},
     {"ShowLaunchAttDlg", false}, {"AutoOpenPgpMail", false},    {"AttachPubKey", false},
     {"EncryptMessage", false},   {"EncryptAttachments", false}, {"TraceFile", true},
+    {"GpgTimeout", false},
 };
 
 // Lines of the settings file nothing reads, and known values stored with the wrong type: a
@@ -105,9 +107,15 @@ int RunStatus() {
 
   vp::SpawnRequest request;
   request.commandLine = std::string(s.szGpgApp) + " --version";
+  request.timeoutMs = vp::kVersionQueryLimitMs;
   vp::SpawnResult result = vp::GetProcessLauncher().Run(request);
   if (result.error != vp::SpawnError::kNone) {
     printf("GnuPG: %s cannot be started\n", s.szGpgApp);
+    return 1;
+  }
+  if (result.timedOut) {
+    printf("GnuPG: %s did not answer --version within %d seconds and was stopped\n", s.szGpgApp,
+           vp::kVersionQueryLimitMs / 1000);
     return 1;
   }
   printf("GnuPG: %s: %s\n", s.szGpgApp, FirstLine(result.out).c_str());

@@ -22,19 +22,25 @@ struct SpawnRequest {
   std::string_view stdinBytes;
   bool captureStdout = true;  // when off, standard output is drained and discarded
   bool captureStderr = true;
+  // Milliseconds the child may take; when they pass, the child and everything else in its
+  // session are killed. 0 waits for as long as it takes.
+  int timeoutMs = 0;
 };
 
 struct SpawnResult {
   SpawnError error = SpawnError::kNone;
-  std::string out;  // everything the child wrote to standard output
-  std::string err;  // everything the child wrote to standard error
-  int exitStatus = -1;
+  std::string out;        // everything the child wrote to standard output
+  std::string err;        // everything the child wrote to standard error
+  int exitStatus = -1;    // the child's exit code; -1 when it did not exit by itself
+  int termSignal = 0;     // the signal that ended the child; 0 when none did
+  bool timedOut = false;  // the limit passed and the child was killed
 };
 
 class ProcessLauncher {
  public:
   virtual ~ProcessLauncher() = default;
-  // Runs the child to the end of its output (all pipes drained concurrently) and reaps it.
+  // Runs the child to the end of its output (all pipes drained concurrently) and reaps it, or
+  // kills it when the request's limit passes first.
   virtual SpawnResult Run(const SpawnRequest& request) = 0;
 };
 

@@ -1,6 +1,8 @@
 // Key listing, PgpCheckKey and the "List of possible names" dialog on real key rings.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -11,6 +13,7 @@
 #include "hooklib/gnupg/runner.h"
 #include "hooklib/gnupg/string_list.h"
 #include "support/keyrings.h"
+#include "support/test_env.h"
 #include "ui_fixture.h"
 
 namespace {
@@ -148,6 +151,33 @@ TEST_P(GnuPGKeys, CancelLeavesNoChosenKey) {
   // Nobody to answer: the dialog is cancelled, never left hanging.
   UseScript("");
   EXPECT_EQ(vp::ChooseKey("Bob"), -1);
+}
+
+// A GnuPG that lists Bob's key and is then killed, as by the out-of-memory killer.
+int KilledGnuPG(int, char**) {
+  std::printf(
+      "pub:u:1024:17:0123456789ABCDEF:1600000000:::u:::scESC:\n"
+      "uid:u::::1600000000::AB::Bob Example <bob@example.com>:\n");
+  std::fflush(stdout);
+  raise(SIGKILL);
+  return 0;
+}
+const bool kKilledGnuPG = vptest::RegisterChild("gpg-killed", KilledGnuPG);
+
+using GnuPGKeysKilled = vptest::UiFixture;
+
+TEST_F(GnuPGKeysKilled, ListingThatDiedIsAnErrorNotAnAnswer) {
+  ASSERT_TRUE(kKilledGnuPG);
+  vp::InitialSharedSettings(&vp::Settings());
+  vp::CopyText(vp::Settings().szGpgApp, vptest::ChildProgram("gpg-killed", dir_).c_str());
+  char bob[256] = "Bob Example";
+  int found = -1;
+  EXPECT_EQ(vp::PgpCheckKeyImpl(bob, &found), -1);
+  EXPECT_EQ(found, 0);
+  auto boxes = Events("message");
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0]["text"],
+            "GnuPG was ended by signal 9 before it finished. The operation did not take place.");
 }
 
 INSTANTIATE_TEST_SUITE_P(BothVersions, GnuPGKeys, testing::Values(GnuPG::k1, GnuPG::k2),

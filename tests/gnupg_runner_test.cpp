@@ -2,6 +2,7 @@
 // be made to do on demand (echo its input, stay silent, write to standard error).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -9,10 +10,12 @@
 #include <string>
 
 #include "hooklib/core/settings.h"
+#include "hooklib/core/startup.h"
 #include "hooklib/gnupg/gnupg_version.h"
 #include "hooklib/gnupg/runner.h"
 #include "platform/faults.h"
 #include "support/keyrings.h"
+#include "support/registry_file.h"
 #include "support/test_env.h"
 
 namespace fs = std::filesystem;
@@ -32,6 +35,8 @@ class GnuPGRunner : public testing::TestWithParam<const char*> {
     vp::GnuPGSwitches() = vp::RunnerSwitches{};
   }
   void TearDown() override {
+    vp::GnuPGTimeoutSeconds() = 0;
+    vptest::RemoveRegistry();
     vp::SetFaults("");
     vp::GnuPGSwitches() = vp::RunnerSwitches{};
     vptest::RunCommand("gpgconf --kill gpg-agent >/dev/null 2>&1");
@@ -184,5 +189,54 @@ TEST_P(GnuPGRunnerChild, NamesAndPathsArriveAsSingleArguments) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, GnuPGRunnerChild, testing::Values("/usr/bin/gpg1"));
+
+}  // namespace
+
+namespace {
+
+// A GnuPG that never answers (for 30 s, so that a runner without a limit still ends).
+int SilentGnuPG(int, char**) {
+  sleep(30);
+  return 0;
+}
+const bool kSilentGnuPG = vptest::RegisterChild("gpg-silent", SilentGnuPG);
+
+TEST_P(GnuPGRunnerChild, GnuPGThatDoesNotAnswerIsStoppedAtGpgTimeout) {
+  ASSERT_TRUE(kSilentGnuPG);
+  vptest::WriteConfigKey({vptest::Num("GpgTimeout", 1)});
+  vp::LoadConfiguration();
+  EXPECT_EQ(vp::GnuPGTimeoutSeconds(), 1u);
+  vp::CopyText(vp::Settings().szGpgApp, vptest::ChildProgram("gpg-silent", dir_).c_str());
+  const char* stopped =
+      "GPGERR: GnuPG did not answer within 1 second(s) and was stopped. The operation did not "
+      "take place.";
+  // Its version is asked first, and not answered within the same limit.
+  EXPECT_STREQ(vp::RunGnuPG("--list-keys ", nullptr, nullptr, ""), stopped);
+  // In agent mode no version is asked: the run itself is stopped.
+  vp::Settings().bUseAgent = 1;
+  EXPECT_STREQ(vp::RunGnuPG("--list-keys ", nullptr, nullptr, ""), stopped);
+  EXPECT_NE(vp::LastCommandLine().find("--list-keys"), std::string::npos);
+}
+
+// Without GpgTimeout the version question still has a short limit of its own: the hand-shake
+// and the status command end while GnuPG hangs.
+TEST_P(GnuPGRunnerChild, VersionQuestionOfTheHandShakeHasItsOwnLimit) {
+  std::string trace = dir_ + "/trace.log";
+  vptest::WriteConfigKey({vptest::Str("TraceFile", trace)});
+  vp::CopyText(vp::Settings().szGpgApp, vptest::ChildProgram("gpg-silent", dir_).c_str());
+  EXPECT_EQ(vp::InitOrlavexImpl("9.0.1", vp::kRequiredSubformVersion), 0);
+  EXPECT_NE(vptest::ReadFile(trace).find("GnuPG did not answer --version within 5000 ms"),
+            std::string::npos)
+      << vptest::ReadFile(trace);
+}
+
+TEST_P(GnuPGRunnerChild, StatusCommandStopsAGnuPGThatDoesNotAnswer) {
+  vptest::WriteConfigKey({vptest::Str("GpgProgramPath", vptest::ChildProgram("gpg-silent", dir_))});
+  std::string printed;
+  EXPECT_EQ(vptest::RunCommand(vptest::VeilpostBinary() + " status", &printed), 1);
+  EXPECT_NE(printed.find("did not answer --version within 5 seconds and was stopped"),
+            std::string::npos)
+      << printed;
+}
 
 }  // namespace

@@ -167,6 +167,23 @@ TEST_P(OutgoingEncrypt, AmbiguousNameAskedPerCallAndAMiddleAttachmentFails) {
   EXPECT_EQ(CryptoCommands().size(), 2u);
 }
 
+// GnuPG that cannot read an attachment still writes a signed, empty-looking .pgp and reports
+// the end of the encryption; only its exit code tells. The send fails and nothing broken is left.
+TEST_P(OutgoingEncrypt, AttachmentGnuPGCannotReadFailsTheSend) {
+  std::string folder = dir_ + "/folder";
+  fs::create_directories(folder);
+  UseScript("dialog 101 uncheck 1011; click 1\n" + kPassphrase);
+
+  EXPECT_EQ(Send("Bob Example", "", folder), -1);
+
+  std::string caption;
+  for (const auto& e : Events("set-text")) {
+    if (e["dialog"] == 115 && e["id"] == 1021) caption = e["text"];
+  }
+  EXPECT_EQ(caption, "GnuPG failed on " + folder + " (exit code 2).") << RawLog();
+  EXPECT_FALSE(fs::exists(folder + ".pgp"));
+}
+
 // A name with no key of its own offers the keys of its mail domain; names without keys are
 // listed first, and Continue goes on.
 TEST_P(OutgoingEncrypt, MissingKeysListedThenDomainKeysOffered) {

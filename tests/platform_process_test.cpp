@@ -66,8 +66,31 @@ int TerminalChild(int, char**) {
   return 0;
 }
 
+// Child role: starts a helper in a process group of its own within its session, prints the
+// helper's id, and both hang (for 30 s, so that a runner without a limit still ends).
+int HangingChild(int, char**) {
+  pid_t helper = fork();
+  if (helper == 0) {
+    setpgid(0, 0);
+    sleep(30);
+    _exit(0);
+  }
+  std::printf("%d\n", static_cast<int>(helper));
+  std::fflush(stdout);
+  sleep(30);
+  return 0;
+}
+
 const bool kRegistered = vptest::RegisterChild("process-noisy", NoisyChild) &&
-                         vptest::RegisterChild("process-terminal", TerminalChild);
+                         vptest::RegisterChild("process-terminal", TerminalChild) &&
+                         vptest::RegisterChild("process-hang", HangingChild);
+
+// A process that is gone or only waits to be reaped.
+bool Ended(pid_t pid) {
+  std::string stat = vptest::ReadFile("/proc/" + std::to_string(pid) + "/stat");
+  size_t name = stat.rfind(')');
+  return name == std::string::npos || stat.compare(name + 2, 1, "Z") == 0;
+}
 
 int OpenDescriptors() {
   int count = 0;
@@ -78,11 +101,13 @@ int OpenDescriptors() {
   return count;
 }
 
-vp::SpawnResult Launch(const std::string& line, std::string_view input = {}, bool out = true) {
+vp::SpawnResult Launch(const std::string& line, std::string_view input = {}, bool out = true,
+                       int timeoutMs = 0) {
   vp::SpawnRequest request;
   request.commandLine = line;
   request.stdinBytes = input;
   request.captureStdout = out;
+  request.timeoutMs = timeoutMs;
   return vp::GetProcessLauncher().Run(request);
 }
 
@@ -181,6 +206,34 @@ TEST(PlatformProcess, ChildIgnoringItsInputDoesNotKillUs) {
   vp::SpawnResult r = Launch("/bin/true", std::string(1 << 20, 'x'));
   EXPECT_EQ(r.error, vp::SpawnError::kNone);
   EXPECT_EQ(r.exitStatus, 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PlatformProcess, LimitKillsTheWholeSessionAndSignalsAreReported) {
+  vp::SpawnResult r = Launch(Self() + " --child process-hang", {}, true, 300);
+  ASSERT_EQ(r.error, vp::SpawnError::kNone);
+  EXPECT_TRUE(r.timedOut);
+  EXPECT_EQ(r.termSignal, SIGKILL);
+  EXPECT_EQ(r.exitStatus, -1);
+  pid_t helper = static_cast<pid_t>(atoi(r.out.c_str()));
+  ASSERT_GT(helper, 0) << r.out;
+  for (int i = 0; i < 200 && !Ended(helper); ++i) usleep(10000);
+  EXPECT_TRUE(Ended(helper)) << "the helper in another process group outlived the limit";
+
+  // Output closed early is not the end: the child still runs until the limit.
+  r = Launch("/bin/sh -c \"exec >&- 2>&-; sleep 30\"", {}, true, 300);
+  EXPECT_TRUE(r.timedOut);
+
+  // A child killed by a signal is told apart from one that exited; a child within its limit ends
+  // as usual.
+  r = Launch("/bin/sh -c \"echo partial; kill -TERM $$\"", {}, true, 10000);
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.out, "partial\n");
+  EXPECT_EQ(r.termSignal, SIGTERM);
+  EXPECT_EQ(r.exitStatus, -1);
 }
 
 }  // namespace

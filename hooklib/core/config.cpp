@@ -51,6 +51,7 @@ void LoadConfiguration() {
   s.bShowFileSignDialog = ReadFlag(key, "ShowFileSignDlg", 1);
   s.bShowAttLaunchDialog = ReadFlag(key, "ShowLaunchAttDlg", 1);
   s.bAutoOpenPgpMail = ReadFlag(key, "AutoOpenPgpMail", 1);
+  GnuPGTimeoutSeconds() = ReadFlag(key, "GpgTimeout", 0);
 
   uint32_t useAgent = 0;
   if (RegistryReadDword(key, "UseAgent", &useAgent)) {

@@ -16,6 +16,11 @@ SharedSettings& Settings() {
   return *fallback;
 }
 
+uint32_t& GnuPGTimeoutSeconds() {
+  static uint32_t seconds = 0;
+  return seconds;
+}
+
 void CopyText(char* dest, size_t capacity, const char* src) {
   if (capacity == 0) return;
   if (!src) src = "";

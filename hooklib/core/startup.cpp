@@ -8,6 +8,7 @@
 #include "hooklib/core/strings.h"
 #include "hooklib/core/temp_files.h"
 #include "hooklib/core/trace.h"
+#include "hooklib/gnupg/gnupg_version.h"
 
 #include "platform/files.h"
 
@@ -62,6 +63,9 @@ int InitOrlavexImpl(const char* notesVersion, const char* subformVersion) {
   WriteTrace("Veilpost subform version: %s", g_subform_version);
   WriteTrace("Veilpost DLL version: %s", kRequiredSubformVersion);
   AnnouncePrivateSettings();
+  // Learnt and traced here, within the version limit: a GnuPG that does not answer shows in the
+  // trace before the first mail operation rather than hanging it.
+  ProgramVersion(Settings().szGpgApp);
 
   if (std::string_view(g_subform_version) == kRequiredSubformVersion) return 0;
   ShowError(

@@ -1,9 +1,11 @@
 // Learns the version of each GnuPG program once.
 #include "hooklib/gnupg/gnupg_version.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 
+#include "hooklib/core/settings.h"
 #include "hooklib/core/trace.h"
 #include "platform/process.h"
 
@@ -22,6 +24,14 @@ GnuPGVersion ParseGnuPGVersion(const std::string& text) {
   return v;
 }
 
+int VersionQueryLimitMs() {
+  uint32_t seconds = GnuPGTimeoutSeconds();
+  if (seconds == 0 || seconds >= static_cast<uint32_t>(kVersionQueryLimitMs / 1000)) {
+    return kVersionQueryLimitMs;
+  }
+  return static_cast<int>(seconds) * 1000;
+}
+
 GnuPGVersion ProgramVersion(const std::string& path) {
   static std::map<std::string, GnuPGVersion> known;
   auto it = known.find(path);
@@ -29,11 +39,15 @@ GnuPGVersion ProgramVersion(const std::string& path) {
 
   SpawnRequest request;
   request.commandLine = path + " --version";
+  request.timeoutMs = VersionQueryLimitMs();
   SpawnResult result = GetProcessLauncher().Run(request);
   GnuPGVersion v;
-  if (result.error == SpawnError::kNone) v = ParseGnuPGVersion(result.out);
+  if (result.error == SpawnError::kNone && !result.timedOut) v = ParseGnuPGVersion(result.out);
+  v.timedOut = result.timedOut;
   WriteTrace("%s", request.commandLine.c_str());
-  if (v.known) {
+  if (v.timedOut) {
+    WriteTrace("GnuPG did not answer --version within %d ms and was stopped.", request.timeoutMs);
+  } else if (v.known) {
     WriteTrace("GnuPG version: %d.%d.%d", v.major, v.minor, v.patch);
   } else {
     WriteTrace("GnuPG version not recognised in the --version output.");

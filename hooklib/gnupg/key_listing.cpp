@@ -73,8 +73,7 @@ void PairListing(const ListingKind& kind, char* result) {
 int ListKeys(const ListingKind& kind, const char* pattern) {
   char* result = RunGnuPG(kind.options, pattern, nullptr, Settings().passphrase);
   WriteTrace("%s", result);
-  if (StartsWith(result, kRunFailurePrefix)) {
-    ShowError("%s", result + strlen(kRunFailurePrefix));
+  if (RunFailed(result)) {
     return -1;
   }
   PairListing(kind, result);

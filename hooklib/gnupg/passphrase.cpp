@@ -7,6 +7,7 @@
 #include "hooklib/core/settings.h"
 #include "hooklib/core/strings.h"
 #include "hooklib/core/trace.h"
+#include "hooklib/gnupg/gnupg_version.h"
 #include "hooklib/resources/dialogs.h"
 #include "platform/clock.h"
 
@@ -67,10 +68,22 @@ void GetPassphrase(int dialogId) {
 }
 
 bool AskAgainAfterWrongPassphrase(int dialogId) {
+  SharedSettings& s = Settings();
   ShowError("%s", MessageString(kWrongPassphrase));
-  Settings().passphrase[0] = '\0';
+  s.passphrase[0] = '\0';
+  if (s.bUseAgent) {
+    // The agent has asked already and had its own retries; the placeholder would only fail
+    // again, without end.
+    WriteTrace("Wrong passphrase in agent mode: the operation is abandoned.");
+    GnuPGVersion v = ProgramVersion(s.szGpgApp);
+    if (v.known && v.major < 2) {
+      WriteTrace("GnuPG %d.%d has no agent to ask for the passphrase; set UseAgent to 0.", v.major,
+                 v.minor);
+    }
+    return false;
+  }
   GetPassphrase(dialogId);
-  return Settings().passphrase[0] != '\0';
+  return s.passphrase[0] != '\0';
 }
 
 }  // namespace vp

@@ -13,7 +13,8 @@ constexpr const char* kAgentPlaceholder = "qmvtz";
 void GetPassphrase(int dialogId);
 
 // The wrong-passphrase duty of every caller: shows the "incorrect passphrase" error, empties the
-// cache and asks again. True when a new passphrase is there to retry with.
+// cache and asks again. True when a new passphrase is there to retry with; always false in agent
+// mode, where nobody would be asked again (the caller gives up after the one message).
 bool AskAgainAfterWrongPassphrase(int dialogId);
 
 }  // namespace vp

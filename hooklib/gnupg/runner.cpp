@@ -6,8 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "hooklib/core/messages.h"
+#include "hooklib/core/settings.h"
 #include "hooklib/core/trace.h"
 #include "hooklib/gnupg/command_line.h"
+#include "hooklib/gnupg/gnupg_version.h"
+#include "hooklib/gnupg/text_utils.h"
 #include "platform/process.h"
 
 namespace vp {
@@ -15,9 +19,13 @@ namespace {
 
 constexpr size_t kStep = 4096;
 
+// The longest limit a run takes: its milliseconds still fit the launcher's count.
+constexpr uint32_t kLongestLimitSeconds = 2000000;
+
 char* g_result = nullptr;
 size_t g_capacity = 0;
 std::string g_last_command;
+RunEnd g_last_end;
 
 void ResetResult() {
   if (!g_result) {
@@ -69,6 +77,16 @@ const char* FailureText(SpawnError error) {
   return "Unable to launch gpg.exe. Please check the program path.";
 }
 
+char* FailNoAnswer(int limitMs) {
+  WriteTrace("GnuPG did not answer within %d ms and was stopped.", limitMs);
+  char text[160];
+  snprintf(text, sizeof text,
+           "GnuPG did not answer within %d second(s) and was stopped. The operation did not take "
+           "place.",
+           (limitMs + 999) / 1000);
+  return Fail(text);
+}
+
 }  // namespace
 
 RunnerSwitches& GnuPGSwitches() {
@@ -82,9 +100,29 @@ size_t RunResultCapacity() {
 const std::string& LastCommandLine() {
   return g_last_command;
 }
+const RunEnd& LastRunEnd() {
+  return g_last_end;
+}
+
+bool RunFailed(const char* result) {
+  if (StartsWith(result, kRunFailurePrefix)) {
+    ShowError("%s", result + strlen(kRunFailurePrefix));
+    return true;
+  }
+  if (g_last_end.signal == 0) return false;
+  WriteTrace("GnuPG was ended by signal %d.", g_last_end.signal);
+  ShowError("GnuPG was ended by signal %d before it finished. The operation did not take place.",
+            g_last_end.signal);
+  return true;
+}
 
 char* RunGnuPG(const char* options, const char* inputFile, const char* outputFile,
                const char* stdinText) {
+  g_last_end = RunEnd{};
+  // A program that cannot even tell its version in time would hang this run as well.
+  if (!Settings().bUseAgent && ProgramVersion(Settings().szGpgApp).timedOut) {
+    return FailNoAnswer(VersionQueryLimitMs());
+  }
   std::string line = GnuPGCommandLine(options, inputFile, outputFile);
   g_last_command = line;
   // A cut command line could lose a recipient or name another file: refuse it instead.
@@ -104,10 +142,15 @@ char* RunGnuPG(const char* options, const char* inputFile, const char* outputFil
   request.stdinBytes = input;
   request.captureStdout = sw.captureStdout;
   request.captureStderr = sw.captureStderr;
+  request.timeoutMs =
+      static_cast<int>(std::min(GnuPGTimeoutSeconds(), kLongestLimitSeconds) * 1000);
   SpawnResult result = GetProcessLauncher().Run(request);
   // The passphrase line is no longer needed in this process's memory.
   std::fill(input.begin(), input.end(), '\0');
   if (result.error != SpawnError::kNone) return Fail(FailureText(result.error));
+  if (result.timedOut) return FailNoAnswer(request.timeoutMs);
+  g_last_end.exitCode = result.exitStatus;
+  g_last_end.signal = result.termSignal;
 
   ResetResult();
   if (sw.captureStdout) AppendChunked(result.out);

@@ -31,8 +31,7 @@ bool HasShowOnlyImport() {
 const char* Run(const std::string& options, const char* input) {
   char* result = RunGnuPG(options.c_str(), input, nullptr, Settings().passphrase);
   WriteTrace("%s", result);
-  if (StartsWith(result, kRunFailurePrefix)) {
-    ShowError("%s", result + strlen(kRunFailurePrefix));
+  if (RunFailed(result)) {
     return nullptr;
   }
   return result;

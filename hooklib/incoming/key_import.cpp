@@ -69,8 +69,7 @@ int ImportListedKeys(int sign) {
   const char* passphrase = Settings().passphrase;
   char* result = RunGnuPG("--import", g_source, nullptr, passphrase);
   WriteTrace("%s", result);
-  if (StartsWith(result, kRunFailurePrefix)) {
-    ShowError("%s", result + strlen(kRunFailurePrefix));
+  if (RunFailed(result)) {
     return -1;
   }
   RunnerSwitches& switches = GnuPGSwitches();

@@ -77,16 +77,20 @@ char* Run(const std::string& options, const char* input, const char* output) {
   return result;
 }
 
-// Shows the runner's failure text when GnuPG did not start.
-bool NotStarted(const char* result) {
-  if (!StartsWith(result, kRunFailurePrefix)) return false;
-  ShowError("%s", result + strlen(kRunFailurePrefix));
-  return true;
-}
-
 void ShowWithGnuPGText(const char* caption, const char* result) {
   std::string details = std::string(caption) + "\r\n" + (result ? result : "");
   ShowErrorDetails(caption, details.c_str());
+}
+
+// GnuPG can write a complete-looking output and still fail (an input it could not read gives
+// an empty signed packet and exit code 2): only a run that exited with 0 produced the output.
+bool ExitedCleanly(const char* result, const char* what) {
+  if (LastRunEnd().exitCode == 0) return true;
+  char caption[512];
+  snprintf(caption, sizeof caption, "GnuPG failed on %s (exit code %d).", what,
+           LastRunEnd().exitCode);
+  ShowWithGnuPGText(caption, result);
+  return false;
 }
 
 // Reads GnuPG's output file as text (CR LF becomes LF) into a new heap buffer, then wipes it.
@@ -157,7 +161,7 @@ int EncryptOrSignBody(char* senderName, int recipientCount, char* const* recipie
       return -1;
     }
     char* result = Run(options, plain.Path(), out.Path());
-    if (NotStarted(result)) return -1;
+    if (RunFailed(result)) return -1;
     int wiped = WipeFile(plain.Path());
     if (wiped != 0) {
       ShowError("Unable to delete %s.", plain.Path());
@@ -168,6 +172,7 @@ int EncryptOrSignBody(char* senderName, int recipientCount, char* const* recipie
       if (!AskAgainAfterWrongPassphrase(kSigningPassphraseDialog)) return -1;
       continue;
     }
+    if (!ExitedCleanly(result, "the mail body")) return -1;
     return TakeOutput(out, result, output, outputLength);
   }
 }
@@ -185,7 +190,10 @@ int EncryptOrSignFile(char* senderName, int recipientCount, char* const* recipie
       CryptoOptionText(keys, keys.recipients.size(), operation, encryptToSelf);
   for (;;) {
     char* result = Run(options, inputPath, outputPath);
-    if (NotStarted(result)) return -1;
+    if (RunFailed(result)) {
+      DeleteFilePath(outputPath);
+      return -1;
+    }
     if (RunReportsWrongPassphrase(result)) {
       if (!AskAgainAfterWrongPassphrase(kSigningPassphraseDialog)) return -1;
       continue;
@@ -195,6 +203,12 @@ int EncryptOrSignFile(char* senderName, int recipientCount, char* const* recipie
       char caption[512];
       snprintf(caption, sizeof caption, "Unable to encrypt %s.", inputPath);
       ShowWithGnuPGText(caption, result);
+      DeleteFilePath(outputPath);
+      return -1;
+    }
+    // A broken output must not go out as the attachment.
+    if (!ExitedCleanly(result, inputPath)) {
+      DeleteFilePath(outputPath);
       return -1;
     }
     return 0;

@@ -26,10 +26,7 @@ int ExportOwnPublicKey(char* senderName, const char* path) {
   std::string options = "--armor --output " + QuoteWindowsArgument(path) + " --export " + key + " ";
   char* result = RunGnuPG(options.c_str(), nullptr, nullptr, Settings().passphrase);
   WriteTrace("%s", result);
-  if (StartsWith(result, kRunFailurePrefix)) {
-    ShowError("%s", result + strlen(kRunFailurePrefix));
-    return -1;
-  }
+  if (RunFailed(result)) return -1;
   if (!HasStatus(result, "EXPORTED") && result[0] && !StartsWith(result, "gpg: NOTE: ")) {
     // GnuPG's own words, e.g. that nothing was exported; the mail goes on without the key.
     // GnuPG 2 reports every export in status lines, so a run that exported a key counts as

@@ -1,4 +1,5 @@
 // Process port on POSIX: a child with three pipes and a pseudo-terminal as its console.
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -6,12 +7,16 @@
 #include <stdlib.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include "platform/faults.h"
@@ -135,10 +140,80 @@ class SigpipeGuard {
   bool pendingBefore_ = false;
 };
 
+// The moment a run's limit passes, on the monotonic clock; none for a run without a limit.
+class Deadline {
+ public:
+  explicit Deadline(int limitMs) : limited_(limitMs > 0) {
+    if (!limited_) return;
+    clock_gettime(CLOCK_MONOTONIC, &at_);
+    at_.tv_sec += limitMs / 1000;
+    at_.tv_nsec += static_cast<long>(limitMs % 1000) * 1000000L;
+    if (at_.tv_nsec >= 1000000000L) {
+      at_.tv_sec += 1;
+      at_.tv_nsec -= 1000000000L;
+    }
+  }
+  bool limited() const { return limited_; }
+  // What poll takes: -1 without a limit, 0 once it has passed.
+  int RemainingMs() const {
+    if (!limited_) return -1;
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    long long ms = (static_cast<long long>(at_.tv_sec) - now.tv_sec) * 1000 +
+                   (at_.tv_nsec - now.tv_nsec) / 1000000;
+    if (ms <= 0) return 0;
+    // Rounded up, so a poll never wakes a moment before the limit and spins.
+    return static_cast<int>(std::min<long long>(ms + 1, 1 << 30));
+  }
+  bool Passed() const { return limited_ && RemainingMs() == 0; }
+
+ private:
+  bool limited_;
+  struct timespec at_ = {0, 0};
+};
+
+// The session id of a process from /proc/PID/stat (field 6, after the parenthesised name,
+// which may itself hold blanks and parentheses); -1 when it cannot be read.
+pid_t SessionOf(pid_t pid) {
+  char path[64];
+  snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  char buf[1024];
+  ssize_t n = read(fd, buf, sizeof buf - 1);
+  close(fd);
+  if (n <= 0) return -1;
+  buf[n] = '\0';
+  const char* nameEnd = strrchr(buf, ')');
+  char state = 0;
+  int ppid = 0, pgrp = 0, session = -1;
+  if (!nameEnd || sscanf(nameEnd + 1, " %c %d %d %d", &state, &ppid, &pgrp, &session) != 4)
+    return -1;
+  return session;
+}
+
+// Kills the child and everything it started in its session: its process group at once, then
+// whatever moved to another group of the same session. The child is not reaped yet, so its id
+// still names the session.
+void KillSession(pid_t pid) {
+  kill(-pid, SIGKILL);
+  kill(pid, SIGKILL);
+  DIR* proc = opendir("/proc");
+  if (!proc) return;
+  while (struct dirent* entry = readdir(proc)) {
+    char* end = nullptr;
+    long other = strtol(entry->d_name, &end, 10);
+    if (other <= 0 || *end != '\0') continue;
+    if (SessionOf(static_cast<pid_t>(other)) == pid) kill(static_cast<pid_t>(other), SIGKILL);
+  }
+  closedir(proc);
+}
+
 // Feeds stdin and drains stdout, stderr and the terminal together until stdout and stderr
 // are at end of file: a child that fills one pipe while we wait on another never stalls.
-void Exchange(const SpawnRequest& request, Fd& in, Fd& out, Fd& err, Fd& terminal,
-              SpawnResult* result) {
+// False when the deadline passed first.
+bool Exchange(const SpawnRequest& request, Fd& in, Fd& out, Fd& err, Fd& terminal,
+              const Deadline& deadline, SpawnResult* result) {
   SigpipeGuard guard;
   std::string_view pending = request.stdinBytes;
   if (pending.empty()) {
@@ -175,9 +250,14 @@ void Exchange(const SpawnRequest& request, Fd& in, Fd& out, Fd& err, Fd& termina
     add(out, POLLIN);
     add(err, POLLIN);
     add(terminal, POLLIN);
-    if (poll(fds, count, -1) < 0) {
+    int ready = poll(fds, count, deadline.RemainingMs());
+    if (ready < 0) {
       if (errno == EINTR) continue;
       break;
+    }
+    if (ready == 0 && deadline.Passed()) {
+      in.Reset();
+      return false;
     }
     for (nfds_t i = 0; i < count; ++i) {
       if (fds[i].revents == 0) continue;
@@ -198,16 +278,48 @@ void Exchange(const SpawnRequest& request, Fd& in, Fd& out, Fd& err, Fd& termina
     }
   }
   in.Reset();
+  return true;
 }
 
-int WaitFor(pid_t pid) {
+// Waits until the child has ended or the deadline passes; false when it passed. A child can
+// close its output and still run, so the end of the pipes is not the end of the wait.
+bool AwaitExit(pid_t pid, const Deadline& deadline) {
+  if (!deadline.limited()) return true;  // the blocking reap waits
+  // Through syscall: the C library's own wrapper is not declared for C++ everywhere.
+  Fd exited(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
+  if (exited.ok()) {
+    for (;;) {
+      struct pollfd fd = {exited.get(), POLLIN, 0};
+      int ready = poll(&fd, 1, deadline.RemainingMs());
+      if (ready > 0) return true;
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready < 0) break;  // fall back to asking
+      if (deadline.Passed()) return false;
+    }
+  }
+  // Without a process descriptor: ask now and then, more rarely as time goes on.
+  long pauseUs = 1000;
+  siginfo_t info;
+  for (;;) {
+    info.si_pid = 0;
+    if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+        info.si_pid == pid) {
+      return true;
+    }
+    if (deadline.Passed()) return false;
+    struct timespec pause = {0, pauseUs * 1000};
+    nanosleep(&pause, nullptr);
+    pauseUs = std::min(pauseUs * 2, 50000L);
+  }
+}
+
+void Reap(pid_t pid, SpawnResult* result) {
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
+    if (errno != EINTR) return;
   }
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-  return -1;
+  if (WIFEXITED(status)) result->exitStatus = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result->termSignal = WTERMSIG(status);
 }
 
 class PtyProcessLauncher : public ProcessLauncher {
@@ -288,10 +400,16 @@ SpawnResult PtyProcessLauncher::Run(const SpawnRequest& request) {
   out.write.Reset();
   err.write.Reset();
 
-  Exchange(request, in.write, out.read, err.read, master, &result);
+  Deadline deadline(request.timeoutMs);
+  bool ended = Exchange(request, in.write, out.read, err.read, master, deadline, &result) &&
+               AwaitExit(pid, deadline);
+  if (!ended) {
+    result.timedOut = true;
+    KillSession(pid);
+  }
   master.Reset();
   slave.Reset();
-  result.exitStatus = WaitFor(pid);
+  Reap(pid, &result);
   return result;
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -95,6 +96,13 @@ bool RegisterChild(const char* name, ChildMain main) {
   return true;
 }
 
+std::string ChildProgram(const std::string& role, const std::string& dir) {
+  std::string path = dir + "/" + kChildProgramPrefix + role;
+  fs::remove(path);
+  fs::create_symlink(g_self, path);
+  return path;
+}
+
 }  // namespace vptest
 
 int main(int argc, char** argv) {
@@ -103,6 +111,12 @@ int main(int argc, char** argv) {
     auto it = vptest::Children().find(argv[2]);
     if (it == vptest::Children().end()) return 127;
     return it->second(argc - 2, argv + 2);
+  }
+  // Started under a role's name, as a program the system runs by path with its own arguments.
+  std::string called = fs::path(argv[0]).filename().string();
+  if (called.rfind(vptest::kChildProgramPrefix, 0) == 0) {
+    auto it = vptest::Children().find(called.substr(strlen(vptest::kChildProgramPrefix)));
+    return it == vptest::Children().end() ? 127 : it->second(argc, argv);
   }
 
   // Each test process gets its own folder, registry file and shared segment, so tests can run

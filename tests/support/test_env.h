@@ -36,4 +36,10 @@ std::string TestBinary();  // this test binary, for re-running itself as a child
 using ChildMain = int (*)(int argc, char** argv);
 bool RegisterChild(const char* name, ChildMain main);
 
+// A program path in `dir` that starts this test binary as the role NAME, for code that runs a
+// program by path with arguments of its own (a GnuPG that hangs or dies): the role gets the
+// full argv, argv[0] being that path.
+constexpr const char* kChildProgramPrefix = "vp-child-";
+std::string ChildProgram(const std::string& role, const std::string& dir);
+
 }  // namespace vptest
