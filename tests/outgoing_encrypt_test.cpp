@@ -2,16 +2,23 @@
 // dialogs on the way, and the files left behind on success and failure.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <vector>
 
+#include "hooklib/core/settings.h"
 #include "hooklib/core/strings.h"
 #include "hooklib/gnupg/gnupg_version.h"
 #include "outgoing_fixture.h"
 #include "platform/faults.h"
 #include "support/registry_file.h"
+#include "support/test_env.h"
 
 namespace fs = std::filesystem;
 
@@ -167,21 +174,50 @@ TEST_P(OutgoingEncrypt, AmbiguousNameAskedPerCallAndAMiddleAttachmentFails) {
   EXPECT_EQ(CryptoCommands().size(), 2u);
 }
 
-// GnuPG that cannot read an attachment still writes a signed, empty-looking .pgp and reports
-// the end of the encryption; only its exit code tells. The send fails and nothing broken is left.
-TEST_P(OutgoingEncrypt, AttachmentGnuPGCannotReadFailsTheSend) {
-  std::string folder = dir_ + "/folder";
-  fs::create_directories(folder);
+// GnuPG as it behaves when reading its input fails midway (an I/O error, a file cut short):
+// the encryption runs to its END_ENCRYPTION line and leaves an output, but GnuPG exits with 2.
+// The real GnuPG named by VP_TEST_REAL_GNUPG does the work; this child only ends with that code.
+int GnuPGFailingLate(int argc, char** argv) {
+  const char* real = getenv("VP_TEST_REAL_GNUPG");
+  if (!real) return 127;
+  std::vector<char*> args(argv, argv + argc);
+  args[0] = const_cast<char*>(real);
+  args.push_back(nullptr);
+  if (std::find_if(argv, argv + argc, [](const char* a) { return !strcmp(a, "--encrypt"); }) ==
+      argv + argc) {
+    execv(real, args.data());
+    return 127;
+  }
+  pid_t pid = fork();
+  if (pid == 0) {
+    execv(real, args.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return 2;
+}
+const bool kFailingLate = RegisterChild("gpg-fails-late", GnuPGFailingLate);
+
+// Only the exit code tells such a run from a good one: the send fails and nothing is left of the
+// broken output.
+TEST_P(OutgoingEncrypt, AttachmentGnuPGFailedOnFailsTheSend) {
+  ASSERT_TRUE(kFailingLate);
+  std::string attachment = dir_ + "/report.txt";
+  WriteFile(attachment, "quarterly figures\n");
+  setenv("VP_TEST_REAL_GNUPG", GnuPGProgram(GetParam()), 1);
+  vp::CopyText(vp::Settings().szGpgApp, ChildProgram("gpg-fails-late", dir_).c_str());
   UseScript("dialog 101 uncheck 1011; click 1\n" + kPassphrase);
 
-  EXPECT_EQ(Send("Bob Example", "", folder), -1);
+  EXPECT_EQ(Send("Bob Example", "", attachment), -1);
+  unsetenv("VP_TEST_REAL_GNUPG");
 
   std::string caption;
   for (const auto& e : Events("set-text")) {
     if (e["dialog"] == 115 && e["id"] == 1021) caption = e["text"];
   }
-  EXPECT_EQ(caption, "GnuPG failed on " + folder + " (exit code 2).") << RawLog();
-  EXPECT_FALSE(fs::exists(folder + ".pgp"));
+  EXPECT_EQ(caption, "GnuPG failed on " + attachment + " (exit code 2).") << RawLog();
+  EXPECT_FALSE(fs::exists(attachment + ".pgp"));
 }
 
 // A name with no key of its own offers the keys of its mail domain; names without keys are
