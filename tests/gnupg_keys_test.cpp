@@ -12,6 +12,7 @@
 #include "hooklib/gnupg/key_listing.h"
 #include "hooklib/gnupg/runner.h"
 #include "hooklib/gnupg/string_list.h"
+#include "hooklib/incoming/decrypt_verify.h"
 #include "support/keyrings.h"
 #include "support/test_env.h"
 #include "ui_fixture.h"
@@ -166,7 +167,7 @@ const bool kKilledGnuPG = vptest::RegisterChild("gpg-killed", KilledGnuPG);
 
 using GnuPGKeysKilled = vptest::UiFixture;
 
-TEST_F(GnuPGKeysKilled, ListingThatDiedIsAnErrorNotAnAnswer) {
+TEST_F(GnuPGKeysKilled, ListingOrDecryptionThatDiedIsAnErrorNotAnAnswer) {
   ASSERT_TRUE(kKilledGnuPG);
   vp::InitialSharedSettings(&vp::Settings());
   vp::CopyText(vp::Settings().szGpgApp, vptest::ChildProgram("gpg-killed", dir_).c_str());
@@ -178,6 +179,16 @@ TEST_F(GnuPGKeysKilled, ListingThatDiedIsAnErrorNotAnAnswer) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0]["text"],
             "GnuPG was ended by signal 9 before it finished. The operation did not take place.");
+
+  // Nor is a decryption that died a verdict on the message.
+  UseScript("dialog 104 type 1005 any; click 1\n");
+  char* out = nullptr;
+  size_t length = 0;
+  EXPECT_EQ(vp::DecryptMessage("-----BEGIN PGP MESSAGE-----\n", &out, &length), -1);
+  EXPECT_EQ(out, nullptr);
+  boxes = Events("message");
+  ASSERT_EQ(boxes.size(), 2u) << RawLog();
+  EXPECT_EQ(boxes[1]["text"], boxes[0]["text"]);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothVersions, GnuPGKeys, testing::Values(GnuPG::k1, GnuPG::k2),

@@ -46,15 +46,12 @@ struct KeyListsCleanup {
   ~KeyListsCleanup() { FreeKeyLists(); }
 };
 
-// The traced run result, or null after the runner's failure was shown.
+// The traced run result, or null after the runner's failure (GnuPG not started, not answering
+// or killed) was shown.
 const char* RunDecrypt(const char* input, const char* output) {
   char* result = RunGnuPG("--decrypt", input, output, Settings().passphrase);
   WriteTrace("%s", result);
-  if (StartsWith(result, kRunFailurePrefix)) {
-    ShowError("%s", result + strlen(kRunFailurePrefix));
-    return nullptr;
-  }
-  return result;
+  return RunFailed(result) ? nullptr : result;
 }
 
 bool WriteWholeFile(const char* path, const char* data, size_t size) {
