@@ -20,7 +20,8 @@ using Texts = std::vector<std::string>;
 class IncomingKeys : public IncomingBothVersions {
  protected:
   bool BobHas(const std::string& email) { return Gpg(version_, bob_, "--list-keys " + email) == 0; }
-  // Whether Bob's own key has certified the key of `email` on Bob's key ring.
+  // Whether Bob's own key has certified the key of `email` on Bob's key ring, locally: the
+  // signature class ends in "l" (not exportable).
   bool BobCertified(const std::string& email) {
     std::string bobId = Fingerprint(version_, bob_, "bob@example.com").substr(24);
     std::string sigs;
@@ -28,7 +29,8 @@ class IncomingKeys : public IncomingBothVersions {
     for (size_t at = sigs.find("\nsig:"); at != std::string::npos;
          at = sigs.find("\nsig:", at + 1)) {
       std::string line = sigs.substr(at + 1, sigs.find('\n', at + 1) - at - 1);
-      if (line.find(":" + bobId + ":") != std::string::npos) return true;
+      if (line.find(":" + bobId + ":") != std::string::npos && line.find("l:") != std::string::npos)
+        return true;
     }
     return false;
   }
@@ -40,6 +42,9 @@ class IncomingKeys : public IncomingBothVersions {
     size_t start = at + 1;
     for (int i = 0; i < 9; ++i) start = listing.find(':', start) + 1;
     return listing.substr(start, listing.find(':', start) - start);
+  }
+  std::string KeyLine(const std::string& uid, const std::string& home, const std::string& email) {
+    return vptest::KeyLine(version_, home, uid, email);
   }
   Texts ListedKeys() {
     Texts texts;
@@ -69,7 +74,8 @@ TEST_P(IncomingKeys, KeyBlocksInAMessageAreOfferedAndImportedOnRequest) {
   // One line per key, the user id GnuPG lists first (Carol has three), added from the last key
   // found to the first.
   EXPECT_EQ(ListedKeys(),
-            (Texts{FirstUserId(alice_, "carol@example.com"), "Erin Stranger <erin@example.org>"}));
+            (Texts{KeyLine(FirstUserId(alice_, "carol@example.com"), alice_, "carol@example.com"),
+                   KeyLine("Erin Stranger <erin@example.org>", erin_, "erin@example.org")}));
   EXPECT_FALSE(BobHas("erin@example.org"));
   EXPECT_FALSE(BobHas("carol@example.com"));
 
@@ -86,7 +92,7 @@ TEST_P(IncomingKeys, KeyBlocksInAMessageAreOfferedAndImportedOnRequest) {
   // Carol has three user ids: GnuPG asks whether to sign them all before it confirms.
   EXPECT_TRUE(BobCertified("carol@example.com"));
   // Keys are named to GnuPG by fingerprint, never by a short id.
-  EXPECT_NE(ReadFile(trace).find("--sign-key \"" + erinFpr + "\""), std::string::npos);
+  EXPECT_NE(ReadFile(trace).find("--lsign-key \"" + erinFpr + "\""), std::string::npos);
   EXPECT_EQ(vp::UserIdList().count, 0);
   EXPECT_EQ(vp::KeyIdList().count, 0);
 }
@@ -100,11 +106,35 @@ TEST_P(IncomingKeys, KeysOnlyModeOnAKeyFileAndOnAFileWithout) {
 
   EXPECT_EQ(vp::FindKeysInFile(keyFile.c_str()), 0);
   EXPECT_EQ(Events("set-title").back()["text"], vp::MessageString(157));
-  EXPECT_EQ(ListedKeys(), Texts{"Erin Stranger <erin@example.org>"});
+  EXPECT_EQ(ListedKeys(),
+            Texts{KeyLine("Erin Stranger <erin@example.org>", erin_, "erin@example.org")});
   EXPECT_FALSE(BobHas("erin@example.org"));
 
   EXPECT_EQ(vp::FindKeysInFile(plainFile.c_str()), -1);
   EXPECT_EQ(Boxes(), Texts{"Warning: " + Format(155, "notes.txt")});
+}
+
+// One Enter imports without certifying; a certification or an import GnuPG did not make (a
+// wrong passphrase, a damaged key ring) is told as a failure, never as a success.
+TEST_P(IncomingKeys, EnterOnlyImportsAndWhatFailedIsTold) {
+  std::string keyFile = dir_ + "/erin.asc";
+  WriteFile(keyFile, ExportKey(erin_, "erin@example.org"));
+  UseScript(
+      "dialog 104 type 1005 not-bobs; click 1\n"
+      "dialog 106 key enter; click 1010; click 1004\n");
+  EXPECT_EQ(vp::FindKeysInFile(keyFile.c_str()), 0);
+  EXPECT_EQ(Boxes(), (Texts{"Information: " + std::string(vp::MessageString(166)),
+                            "Error: The key(s) were imported, but GnuPG did not sign these:\n"
+                            "Erin Stranger <erin@example.org>"}));
+  EXPECT_TRUE(BobHas("erin@example.org"));
+  EXPECT_FALSE(BobCertified("erin@example.org"));
+
+  WriteFile(bob_ + (version_ == GnuPG::k1 ? "/pubring.gpg" : "/pubring.kbx"),
+            std::string("\x99\x00\x05junk", 7));  // an invalid packet
+  UseScript("dialog 106 click 1009; click 1004\n");
+  EXPECT_EQ(vp::FindKeysInFile(keyFile.c_str()), 0);
+  EXPECT_EQ(Boxes().size(), 2u);
+  EXPECT_EQ(Events("dialog-open").back()["id"], 115);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothVersions, IncomingKeys, testing::Values(GnuPG::k1, GnuPG::k2),

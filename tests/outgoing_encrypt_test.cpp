@@ -225,7 +225,9 @@ TEST_P(OutgoingEncrypt, AttachmentGnuPGFailedOnFailsTheSend) {
 TEST_P(OutgoingEncrypt, MissingKeysListedThenDomainKeysOffered) {
   UseScript("dialog 101 uncheck 1010; click 1\n" + kPassphrase +
             "dialog 108 click 1016\n"
-            "dialog 107 select \"Bob Example <bob@example.com>\"; click 1\n");
+            "dialog 107 select \"" +
+            KeyLine(GetParam(), alice_, "Bob Example <bob@example.com>", Bob().email) +
+            "\"; click 1\n");
 
   EXPECT_EQ(Send("Bob Example;someone@example.com", "Via the domain.\n"), 0);
 
@@ -237,8 +239,13 @@ TEST_P(OutgoingEncrypt, MissingKeysListedThenDomainKeysOffered) {
   EXPECT_EQ(missing, std::vector<std::string>{"someone@example.com"});
   // The example.com keys of Alice's ring (Alice, Bob, Carol), not Dave's example.net key.
   EXPECT_EQ(offered.size(), 3u);
-  EXPECT_EQ(std::count(offered.begin(), offered.end(), "Bob Example <bob@example.com>"), 1);
-  EXPECT_EQ(std::count(offered.begin(), offered.end(), "Alice Example <alice@example.com>"), 1);
+  EXPECT_EQ(std::count(offered.begin(), offered.end(),
+                       KeyLine(GetParam(), alice_, "Bob Example <bob@example.com>", Bob().email)),
+            1);
+  EXPECT_EQ(
+      std::count(offered.begin(), offered.end(),
+                 KeyLine(GetParam(), alice_, "Alice Example <alice@example.com>", Alice().email)),
+      1);
   for (const std::string& who : offered) EXPECT_EQ(who.find("Dave"), std::string::npos);
   std::vector<std::string> crypto = CryptoCommands();
   ASSERT_EQ(crypto.size(), 1u);

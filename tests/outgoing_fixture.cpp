@@ -128,8 +128,7 @@ std::string OutgoingFixture::BobOpens(const std::string& file, std::string* plai
 }
 
 std::string OutgoingFixture::Ref(const std::string& email) const {
-  std::string fpr = Fingerprint(GetParam(), alice_, email);
-  return GetParam() == GnuPG::k1 && fpr.size() == 40 ? fpr.substr(24) : fpr;
+  return Fingerprint(GetParam(), alice_, email);
 }
 
 std::vector<std::string> OutgoingFixture::LeftoverTempFiles() {

@@ -30,8 +30,7 @@ class OutgoingFixture : public UiFixture, public testing::WithParamInterface<Gnu
   // Bob decrypts (or verifies) `file` with GnuPG directly; returns the status output and puts
   // the plaintext into *plain.
   std::string BobOpens(const std::string& file, std::string* plain);
-  // How a key on Alice's ring is named on command lines: its fingerprint where the listing gives
-  // one (GnuPG 2), else its 16-digit key id (GnuPG 1.4 lists no fingerprints).
+  // How a key on Alice's ring is named on command lines: its fingerprint, with both versions.
   std::string Ref(const std::string& email) const;
 
   // Names of plaintext temporary files ("veilpost*") left in the temporary folder.

@@ -34,7 +34,7 @@ intptr_t ChooseKeyProc(Dialog& dialog, DialogMessage message, int controlId, voi
              g_looked_up);
     dialog.SetText(kCaption, caption);
     for (int i = 0; i < ids.count && i < users.count; ++i) {
-      int at = dialog.ListAdd(kList, users.items[i]);
+      int at = dialog.ListAdd(kList, KeyDisplayLine(users.items[i], KeyReference(i)).c_str());
       dialog.ListSetData(kList, at, i);
     }
     dialog.ListSelect(kList, 0);

@@ -27,8 +27,12 @@ struct ListingKind {
   const char* keyRecord;
 };
 
-const ListingKind kPublic{"--list-public-keys --with-colons --fixed-list-mode", "pub:"};
-const ListingKind kSecret{"--list-secret-keys --with-colons --fixed-list-mode", "sec:"};
+// With fingerprints, which GnuPG 1.4 lists only when asked: they name the keys on command
+// lines and let the user check a key in the chooser.
+const ListingKind kPublic{"--list-public-keys --with-colons --fixed-list-mode --with-fingerprint",
+                          "pub:"};
+const ListingKind kSecret{"--list-secret-keys --with-colons --fixed-list-mode --with-fingerprint",
+                          "sec:"};
 
 void PairListing(const ListingKind& kind, char* result) {
   char keyId[256] = "";
@@ -98,6 +102,17 @@ const char* KeyReference(int index) {
   if (index < 0 || index >= ids.count) return "";
   const std::string& ref = References()[index];
   return ref.empty() ? ids.items[index] : ref.c_str();
+}
+
+std::string KeyDisplayLine(const char* userId, const char* reference) {
+  std::string line = std::string(userId ? userId : "") + "  [";
+  const std::string ref = reference ? reference : "";
+  for (size_t i = 0; i < ref.size(); ++i) {
+    // A 40-digit fingerprint reads as two halves of five groups.
+    if (i > 0 && i % 4 == 0) line += (i == 20 && ref.size() == 40) ? "  " : " ";
+    line += ref[i];
+  }
+  return line + "]";
 }
 
 void FreeKeyLists() {

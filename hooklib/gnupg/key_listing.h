@@ -1,5 +1,6 @@
 // Key listing and lookup: GnuPG's colon listing paired into the key id and user id lists.
 #pragma once
+#include <string>
 
 namespace vp {
 
@@ -16,6 +17,10 @@ void PairKeyListing(char* listing, bool secret);
 // its 16-digit key id where the listing gave no fingerprint. Short ids can be forged, so they
 // never name a key to GnuPG. "" for an index the lists do not hold.
 const char* KeyReference(int index);
+
+// The line a key list box shows for a key: its user id, then its fingerprint (or key id) in
+// GnuPG's groups of four, so the user can compare it with the one the key's owner gave.
+std::string KeyDisplayLine(const char* userId, const char* reference);
 
 // Empties the key id list and the user id list.
 void FreeKeyLists();

@@ -3,12 +3,17 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "hooklib/core/messages.h"
 #include "hooklib/core/settings.h"
 #include "hooklib/core/strings.h"
+#include "hooklib/core/text.h"
 #include "hooklib/core/trace.h"
+#include "hooklib/gnupg/key_listing.h"
 #include "hooklib/gnupg/runner.h"
+#include "hooklib/gnupg/status_lines.h"
 #include "hooklib/gnupg/string_list.h"
 #include "hooklib/gnupg/text_utils.h"
 #include "hooklib/resources/dialogs.h"
@@ -26,11 +31,77 @@ constexpr int kImportedAndSignedMessage = 167;
 char g_caption[256];
 char g_source[256];
 
+// Calls fn on each line of a run result (a copy; the result stays whole).
+template <typename Fn>
+void ForEachLine(const char* result, Fn fn) {
+  std::string text(result ? result : "");
+  char* cursor = nullptr;
+  for (char* line = NextToken(text.data(), "\r\n", &cursor); line;
+       line = NextToken(text.data(), "\r\n", &cursor)) {
+    fn(line);
+  }
+}
+
+// True when `fingerprint` ends with `reference` (a fingerprint or a 16-digit key id); GnuPG
+// writes both in the same upper-case hex.
+bool SameKey(const std::string& fingerprint, const char* reference) {
+  size_t n = strlen(reference);
+  return n > 0 && fingerprint.size() >= n &&
+         fingerprint.compare(fingerprint.size() - n, n, reference) == 0;
+}
+
+// What the key ring holds of one key, from its colon listing.
+struct RingEntry {
+  bool listed = false;            // a "pub" record
+  bool locallyCertified = false;  // a signature whose class ends in "l" (not exportable)
+};
+
+RingEntry LookOnRing(const char* reference) {
+  RingEntry entry;
+  const char* listing = RunGnuPG("--with-colons --fixed-list-mode --list-sigs", reference, nullptr,
+                                 Settings().passphrase);
+  WriteTrace("%s", listing);
+  ForEachLine(listing, [&](const char* line) {
+    if (StartsWith(line, "pub:")) entry.listed = true;
+    if (!StartsWith(line, "sig:")) return;
+    char signatureClass[16];
+    GetColonField(line, 10, signatureClass, sizeof signatureClass);
+    size_t n = strlen(signatureClass);
+    entry.locallyCertified = entry.locallyCertified || (n > 0 && signatureClass[n - 1] == 'l');
+  });
+  return entry;
+}
+
+// GnuPG names every key it took, new or already known, in an IMPORT_OK line
+// ("IMPORT_OK <reason> <fingerprint>"); GnuPG 1.4 does so even when writing the key ring then
+// fails, so each key must also be found on the ring. (The IMPORT_RES sum is no help: GnuPG 1.4
+// writes it onto the end of a log line, where it is no status line.)
+bool ImportedEveryListedKey(const char* result) {
+  std::vector<std::string> taken;
+  ForEachLine(result, [&](const char* line) {
+    if (StartsWith(line, "[GNUPG:] IMPORT_OK ")) taken.push_back(StatusField(line, 2));
+  });
+  const StringList& keys = KeyIdList();
+  for (int i = 0; i < keys.count; ++i) {
+    bool found = false;
+    for (const std::string& fpr : taken) found = found || SameKey(fpr, keys.items[i]);
+    if (!found) return false;
+  }
+  for (int i = 0; i < keys.count; ++i) {
+    if (!LookOnRing(keys.items[i]).listed) return false;
+  }
+  return keys.count > 0;
+}
+
 intptr_t ImportKeysProc(Dialog& dialog, DialogMessage message, int controlId, void*) {
   if (message == DialogMessage::kInit) {
     CenterWindow(dialog.Window());
     const StringList& lines = UserIdList();
-    for (int i = lines.count - 1; i >= 0; --i) dialog.ListAdd(kKeyList, lines.items[i]);
+    const StringList& keys = KeyIdList();
+    for (int i = lines.count - 1; i >= 0; --i) {
+      const char* reference = i < keys.count ? keys.items[i] : "";
+      dialog.ListAdd(kKeyList, KeyDisplayLine(lines.items[i], reference).c_str());
+    }
     dialog.ListSelect(kKeyList, 0);
     dialog.SetTitle(g_caption);
     BringToFront(dialog.Window(), kKeyList);
@@ -72,22 +143,38 @@ int ImportListedKeys(int sign) {
   if (RunFailed(result)) {
     return -1;
   }
-  RunnerSwitches& switches = GnuPGSwitches();
-  switches.answerYes = true;
+  const std::string report = result;  // the runner's buffer serves the next run
+  if (!ImportedEveryListedKey(report.c_str())) {
+    ShowErrorDetails("GnuPG did not import every key listed. Its report:", report.c_str());
+    return -1;
+  }
+  std::string uncertified;
   if (sign == 1) {
-    // In the order collected; the key id list names each key by its fingerprint.
-    // A key with several user ids is first asked about "sign all user ids?" and only then
-    // for the confirmation the runner answers; without this extra "Y" such a key would stay
-    // unsigned while the user is told it was signed.
+    RunnerSwitches& switches = GnuPGSwitches();
+    switches.answerYes = true;
+    // Local certifications only: they never leave this key ring, so a key nobody checked is
+    // never vouched for in public. In the order collected; the key id list names each key by
+    // its fingerprint. A key with several user ids is first asked "sign all user ids?" and only
+    // then for the confirmation the runner answers: hence the extra "Y".
     char answers[sizeof Settings().passphrase + 2];
     snprintf(answers, sizeof answers, "%s\nY", passphrase);
     const StringList& keys = KeyIdList();
+    const StringList& users = UserIdList();
     for (int i = 0; i < keys.count; ++i) {
-      WriteTrace("%s", RunGnuPG("--sign-key", keys.items[i], nullptr, answers));
+      WriteTrace("%s", RunGnuPG("--lsign-key", keys.items[i], nullptr, answers));
     }
     memset(answers, 0, sizeof answers);
+    switches.answerYes = false;
+    for (int i = 0; i < keys.count; ++i) {
+      if (!LookOnRing(keys.items[i]).locallyCertified) {
+        uncertified += std::string("\n") + (i < users.count ? users.items[i] : keys.items[i]);
+      }
+    }
   }
-  switches.answerYes = false;
+  if (!uncertified.empty()) {
+    ShowError("The key(s) were imported, but GnuPG did not sign these:%s", uncertified.c_str());
+    return -1;
+  }
   ShowInformation("%s", MessageString(sign == 1 ? kImportedAndSignedMessage : kImportedMessage));
   return 0;
 }

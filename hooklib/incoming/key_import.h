@@ -12,9 +12,12 @@ constexpr int kImportKeysDialog = 106;
 void ShowKeyImportDialog(const char* caption, const char* source);
 
 // Imports the keys of the current import source, then, when `sign` is 1, certifies each listed
-// key with the default key, naming it by the key id list entry at its index (a fingerprint).
-// Answer-yes is on for the signing runs only. Shows string 166 or 167 whenever GnuPG could be
-// started (GnuPG's own verdict goes to the trace log). 0, or -1 when GnuPG could not be started.
+// key locally (non-exportable) with the default key, naming it by the key id list entry at its
+// index (a fingerprint). Answer-yes is on for the signing runs only. String 166 or 167 only when
+// GnuPG reported every listed key imported (IMPORT_OK, IMPORT_RES) and, when signing, each key
+// carries a local certification afterwards; otherwise the user sees what failed and the result
+// is -1, as when GnuPG could not be started. Dialog 106 shows each key with its fingerprint, and
+// its default button imports without signing.
 int ImportListedKeys(int sign);
 
 }  // namespace vp

@@ -92,28 +92,29 @@ DialogTemplate ImportKeys() {
                kListSort | kListNotify | kListExtendedSel | kListNoIntegralHeight | kStyleVScroll |
                    kStyleHScroll | kStyleBorder | kStyleTabStop,
                7, 7, 220, 126, nullptr},
-              {1010, K::kDefPushButton, kButton, 233, 7, 60, 14, "Import and &Sign"},
-              {1009, K::kPushButton, kButton, 233, 24, 60, 14, "&Import"},
+              {1009, K::kDefPushButton, kButton, 233, 7, 60, 14, "&Import"},
+              {1010, K::kPushButton, kButton, 233, 24, 60, 14, "Import and &Sign"},
               {1004, K::kPushButton, kButton, 233, 119, 60, 14, "E&xit"},
           }};
 }
 
 DialogTemplate ChooseKey() {
-  return {107,
-          "List of possible names",
-          220,
-          137,
-          kFont,
-          kFontSize,
-          kModalStyle,
-          {
-              {1012, K::kStatic, 0, 7, 7, 206, 22, ""},
-              {1011, K::kListBox,
-               kListSort | kListNotify | kStyleVScroll | kStyleBorder | kStyleTabStop, 7, 33, 150,
-               94, nullptr},
-              {1, K::kDefPushButton, kButton, 163, 33, 50, 14, "OK"},
-              {2, K::kPushButton, kButton, 163, 50, 50, 14, "Cancel"},
-          }};
+  return {
+      107,
+      "List of possible names",
+      220,
+      137,
+      kFont,
+      kFontSize,
+      kModalStyle,
+      {
+          {1012, K::kStatic, 0, 7, 7, 206, 22, ""},
+          {1011, K::kListBox,
+           kListSort | kListNotify | kStyleVScroll | kStyleHScroll | kStyleBorder | kStyleTabStop,
+           7, 33, 150, 94, nullptr},
+          {1, K::kDefPushButton, kButton, 163, 33, 50, 14, "OK"},
+          {2, K::kPushButton, kButton, 163, 50, 50, 14, "Cancel"},
+      }};
 }
 
 DialogTemplate MissingKeys() {

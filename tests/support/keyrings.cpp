@@ -253,4 +253,12 @@ std::string UseKeyring(GnuPG v, const std::string& who, const std::string& dir) 
   return home;
 }
 
+std::string KeyLine(GnuPG version, const std::string& home, const std::string& uid,
+                    const std::string& email) {
+  std::string fpr = Fingerprint(version, home, email), line = uid + "  [";
+  for (size_t i = 0; i < fpr.size(); i += 4) line += fpr.substr(i, 4) + (i == 16 ? "  " : " ");
+  line.pop_back();
+  return line + "]";
+}
+
 }  // namespace vptest

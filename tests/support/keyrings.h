@@ -48,4 +48,9 @@ int Gpg(GnuPG version, const std::string& home, const std::string& args,
 // The full fingerprint of the primary key whose user id matches `email` on `home`.
 std::string Fingerprint(GnuPG version, const std::string& home, const std::string& email);
 
+// A key as the key list boxes show it: `uid`, then the fingerprint of the key of `email` on
+// `home` in groups of four, the two halves apart, in brackets.
+std::string KeyLine(GnuPG version, const std::string& home, const std::string& uid,
+                    const std::string& email);
+
 }  // namespace vptest
