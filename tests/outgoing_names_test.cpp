@@ -33,7 +33,9 @@ TEST_P(OutgoingNames, QuotesInANameNeverSplitIt) {
   AddPublicKey(GetParam(), alice_, "dan");
   UseScript("dialog 101 uncheck 1010; click 1\n" + kPassphrase +
             "dialog 108 click 1016\n"
-            "dialog 107 select \"Bob Example <bob@example.com>\"; click 1\n");
+            "dialog 107 select \"" +
+            KeyLine(GetParam(), alice_, "Bob Example <bob@example.com>", Bob().email) +
+            "\"; click 1\n");
 
   const std::string bob = "\"Smith, Bob\" <bob@example.com>";
   EXPECT_EQ(Send(bob + ";Dan \"Q\" Smith <dan@example.org>", "Hi\n"), 0) << RawLog();
