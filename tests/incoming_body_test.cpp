@@ -127,6 +127,20 @@ TEST_P(IncomingBody, DamagedOrAlteredMessagesAreNeverHandedOver) {
   }
 }
 
+// Notes may add tabs and non-ASCII bytes the signer never signed: they are cleaned away before
+// GnuPG sees the body, so the signature still holds and the script gets the signed text.
+TEST_P(IncomingBody, ClearSignedBodyWithTabsAndHighBytesStillVerifies) {
+  std::string clearSigned = FromAlice("--clearsign", "Price list\nTea 3\n", false);
+  std::string body;
+  for (char c : clearSigned) body += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  body.replace(body.find("Tea 3"), 5, "Tea\t 3\xc2\xa0\x80\xff");
+  UseScript(BobTypes());
+  ASSERT_EQ(DecryptBody(body, ""), 0);
+  EXPECT_EQ(ReadFile(vp::HandOverPath()), "Price list\nTea 3\n");
+  EXPECT_EQ(Boxes(),
+            Texts{"Information: " + Format(161, "email", "Alice Example <alice@example.com>")});
+}
+
 INSTANTIATE_TEST_SUITE_P(BothVersions, IncomingBody, testing::Values(GnuPG::k1, GnuPG::k2),
                          VersionName);
 

@@ -233,6 +233,15 @@ TEST_P(IncomingBothVersions, EverySignatureJudgedFromStatusLinesInAnyLanguage) {
                    "Warning: This email signed as " + frank + bad}));
 }
 
+TEST_P(IncomingBothVersions, FileSignedByAStrangerGetsTheFileMessage) {
+  const std::string file = dir_ + "/memo.txt.gpg";
+  WriteFile(file, Make(erin_, Erin().passphrase, "--sign", kMemo, false));
+  UseScript(BobTypes());
+  EXPECT_EQ(vp::DecryptFile(file.c_str(), (file + ".out").c_str()), 0);
+  EXPECT_EQ(ReadFile(file + ".out"), kMemo);
+  EXPECT_EQ(Boxes(), Texts{"Information: " + Format(162, "file", "memo.txt.gpg")});
+}
+
 INSTANTIATE_TEST_SUITE_P(BothVersions, IncomingBothVersions, testing::Values(GnuPG::k1, GnuPG::k2),
                          VersionName);
 
