@@ -102,14 +102,19 @@ TEST_F(CoreWipe, OnlyOwnSingleNamedFilesAreWrittenInto) {
 
 // A read-only file of the user is overwritten all the same. Run as an ordinary user, for whom
 // the mode counts.
+// The folder lies in /tmp: the ordinary user may not reach into the checkout's folders.
 TEST_F(CoreWipe, ReadOnlyFilesAreOverwritten) {
-  const std::string file = dir_ + "/readonly/plain.txt";
-  ASSERT_EQ(mkdir((dir_ + "/readonly").c_str(), 0700), 0);
+  char top[] = "/tmp/vpw-XXXXXX";
+  ASSERT_NE(mkdtemp(top), nullptr);
+  ASSERT_EQ(chmod(top, 0711), 0);
+  const std::string folder = std::string(top) + "/readonly";
+  const std::string file = folder + "/plain.txt";
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    if (geteuid() == 0 && (chown((dir_ + "/readonly").c_str(), 65534, 65534) != 0 ||
-                           setgid(65534) != 0 || setuid(65534) != 0))
+    if (geteuid() == 0 &&
+        (chown(folder.c_str(), 65534, 65534) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
       _exit(2);
     vptest::WriteFile(file, "secret");
     int witness = open(file.c_str(), O_RDONLY);
@@ -119,6 +124,7 @@ TEST_F(CoreWipe, ReadOnlyFilesAreOverwritten) {
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
+  fs::remove_all(top);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
 }
