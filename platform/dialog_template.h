@@ -20,7 +20,7 @@ enum class ControlKind {
 
 // Control styles, numbered as the Win32 styles they stand for.
 enum : uint32_t {
-  kStyleGroup = 0x00020000,     // starts a new radio group
+  kStyleGroup = 0x00020000,  // starts a new radio group
   kStyleTabStop = 0x00010000,
   kStyleDisabled = 0x08000000,
   kStyleVScroll = 0x00200000,
@@ -37,6 +37,17 @@ enum : uint32_t {
   kListMultipleSel = 0x0008,
   kListNoIntegralHeight = 0x0100,
   kListExtendedSel = 0x0800,
+};
+
+// Dialog window styles, numbered as the Win32 styles they stand for.
+enum : uint32_t {
+  kDsSetFont = 0x00000040,
+  kDsModalFrame = 0x00000080,
+  kWsPopup = 0x80000000,
+  kWsCaption = 0x00C00000,
+  kWsSysMenu = 0x00080000,
+  kWsMinimizeBox = 0x00020000,
+  kModalDialogStyle = kDsSetFont | kDsModalFrame | kWsPopup | kWsCaption | kWsSysMenu,
 };
 
 struct ControlTemplate {

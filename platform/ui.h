@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/dialog_template.h"
 
@@ -65,8 +66,33 @@ enum class DialogMessage { kInit, kCommand };
 // A dialog procedure: kInit when the dialog opens (return nonzero to let the front end place
 // the focus itself), kCommand with the control id when a button is pressed (Enter presses the
 // default button, Escape id 2). Returns nonzero when it handled the message.
-using DialogProc = intptr_t (*)(Dialog& dialog, DialogMessage message, int controlId,
-                                void* param);
+using DialogProc = intptr_t (*)(Dialog& dialog, DialogMessage message, int controlId, void* param);
+
+// How the main window is shown.
+enum class WindowShow { kNormal, kMinimised, kHidden, kRestored };
+
+// One item of a pop-up menu; id 0 is a separator.
+struct MenuItem {
+  int id;
+  std::string text;
+};
+
+// What a program with a modeless main window handles while its message loop runs.
+class MainWindowProc {
+ public:
+  virtual ~MainWindowProc() = default;
+  // The window exists (not yet shown); `window` stays valid until the loop ends.
+  virtual void Created(Dialog& window) = 0;
+  // A button of the window or a chosen menu item.
+  virtual void Command(int id) = 0;
+  virtual void Timer() = 0;
+  // The tray icon was right-clicked (left: false) or double-clicked (left: true).
+  virtual void TrayClicked(bool doubleClick) = 0;
+  // The shell's notification area was made anew and holds none of the old icons.
+  virtual void TaskbarCreated() = 0;
+  // The session asked the program to end (SIGTERM, SIGINT, logoff).
+  virtual void EndRequested() = 0;
+};
 
 class UserInterface {
  public:
@@ -92,6 +118,30 @@ class UserInterface {
   // Puts 8-bit text on the clipboard on behalf of `owner`; false when the clipboard could not
   // be opened (the clipboard keeps what it had) or memory ran out (the clipboard is left empty).
   virtual bool SetClipboardText(WindowHandle owner, const std::string& text) = 0;
+
+  // Opens the modeless main window from `tpl`, then runs the message loop: the window's
+  // commands, the tray icon's clicks, a timer every `tickMs` and the end signals, until
+  // QuitMainWindow. A user interface without a window system has no main window.
+  virtual void RunMainWindow(const DialogTemplate& tpl, MainWindowProc& proc, int tickMs) {
+    (void)tpl;
+    (void)proc;
+    (void)tickMs;
+  }
+  // Destroys the main window; the loop ends once the current message is handled.
+  virtual void QuitMainWindow() {}
+  virtual void ShowMainWindow(WindowShow how) { (void)how; }
+  // Adds or deletes the notification-area icon; false when the shell refused.
+  virtual bool SetTrayIcon(bool add, int iconId, const std::string& tip) {
+    (void)add;
+    (void)iconId;
+    (void)tip;
+    return false;
+  }
+  // Shows a pop-up menu at the cursor; returns the chosen item's id, 0 when none was chosen.
+  virtual int TrackMenu(const std::vector<MenuItem>& items) {
+    (void)items;
+    return 0;
+  }
 };
 
 // The process's user interface, chosen at first use from VEILPOST_UI ("script:FILE",

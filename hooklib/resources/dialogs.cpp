@@ -6,13 +6,7 @@
 namespace vp {
 namespace {
 
-// Window styles of the dialogs themselves, numbered as the Win32 styles they stand for.
-constexpr uint32_t kDsSetFont = 0x00000040;
-constexpr uint32_t kDsModalFrame = 0x00000080;
-constexpr uint32_t kWsPopup = 0x80000000;
-constexpr uint32_t kWsCaption = 0x00C00000;
-constexpr uint32_t kWsSysMenu = 0x00080000;
-constexpr uint32_t kModalStyle = kDsSetFont | kDsModalFrame | kWsPopup | kWsCaption | kWsSysMenu;
+constexpr uint32_t kModalStyle = kModalDialogStyle;
 
 constexpr const char* kFont = "MS Sans Serif";
 constexpr int kFontSize = 8;

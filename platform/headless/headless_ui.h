@@ -47,7 +47,24 @@ class HeadlessUi : public UserInterface {
   void BringToFront(WindowHandle window, int controlId) final;
   bool SetClipboardText(WindowHandle owner, const std::string& text) final;
 
+  void RunMainWindow(const DialogTemplate& tpl, MainWindowProc& proc, int tickMs) final;
+  void QuitMainWindow() final { quit_ = true; }
+  void ShowMainWindow(WindowShow how) final;
+  bool SetTrayIcon(bool add, int iconId, const std::string& tip) final;
+  int TrackMenu(const std::vector<MenuItem>& items) final;
+
  protected:
+  // Does the next thing the user does to the main window or its tray icon, or, with nothing to
+  // do, waits up to `waitMs` (a signal cuts the wait short). Without a user: only the wait.
+  virtual void MainWindowStep(VirtualDialog& window, MainWindowProc& proc, int waitMs);
+  // The item the user picks from a tracked menu; 0 for none.
+  virtual int ChooseMenuItem(const std::vector<MenuItem>& items) {
+    (void)items;
+    return 0;
+  }
+  // Sleeps up to `ms`, returning early when an end signal arrives.
+  static void WaitMs(int ms);
+
   struct BoxAnswer {
     int id;
     bool answered;
@@ -70,6 +87,8 @@ class HeadlessUi : public UserInterface {
 
   Transcript log_;
   std::vector<VirtualDialog*> open_;
+  VirtualDialog* main_ = nullptr;
+  bool quit_ = false;
 };
 
 }  // namespace vp::headless

@@ -94,7 +94,7 @@ void ScriptAnswers::Parse(const std::string& text) {
     std::string rest = Trim(raw);
     if (rest.empty() || rest[0] == '#') continue;
     std::string kind = TakeWord(rest);
-    if (kind == "dialog") kind += " " + TakeWord(rest);
+    if (kind == "dialog" || kind == "window") kind += " " + TakeWord(rest);
     lines_.push_back({number, kind, rest});
   }
 }
@@ -104,6 +104,19 @@ const ScriptLine* ScriptAnswers::Take(const std::string& kind) {
     if (!line.used && line.kind == kind) {
       line.used = true;
       return &line;
+    }
+  }
+  return nullptr;
+}
+
+const ScriptLine* ScriptAnswers::TakeFirstOf(const std::vector<std::string>& kinds) {
+  for (ScriptLine& line : lines_) {
+    if (line.used) continue;
+    for (const std::string& kind : kinds) {
+      if (line.kind == kind) {
+        line.used = true;
+        return &line;
+      }
     }
   }
   return nullptr;

@@ -1,6 +1,7 @@
 // The answer script of the script front end: lines by kind, and the actions of a dialog line.
 //
-// A line's kind is its first word ("message", "save-as", ...), or "dialog N" for dialog lines.
+// A line's kind is its first word ("message", "save-as", "menu", ...), or "dialog N" / "window N"
+// for dialog and main-window lines.
 // Blank lines and lines starting with '#' are skipped. Each event takes the first unused line of
 // its own kind, so lines of different kinds may come in any order.
 #pragma once
@@ -25,6 +26,8 @@ class ScriptAnswers {
 
   // The first unused line of `kind`, now marked used; null when none is left.
   const ScriptLine* Take(const std::string& kind);
+  // The first unused line of any of `kinds`, in file order, now marked used.
+  const ScriptLine* TakeFirstOf(const std::vector<std::string>& kinds);
   const std::string& Error() const { return error_; }
 
  private:

@@ -1,4 +1,5 @@
 // The script front end: every box and dialog answered from a file, for tests and demos.
+#include <cstdlib>
 #include <memory>
 
 #include "platform/headless/front_ends.h"
@@ -33,19 +34,56 @@ class ScriptUi final : public HeadlessUi {
   bool RunDialog(VirtualDialog& dialog) override {
     const ScriptLine* line = answers_.Take("dialog " + std::to_string(dialog.Template().id));
     if (!line) return false;
-    for (const std::string& text : SplitActions(line->rest)) {
+    ApplyLine(dialog, *line);
+    return dialog.Ended();
+  }
+
+  // The main window's lines, in file order: "window N ACTIONS", "menu ID" (the tray menu's
+  // item), "tray double-click" and "taskbar-created" (the shell restarted).
+  void MainWindowStep(VirtualDialog& window, MainWindowProc& proc, int waitMs) override {
+    const ScriptLine* line = answers_.TakeFirstOf(
+        {"window " + std::to_string(window.Template().id), "menu", "tray", "taskbar-created"});
+    if (!line) {
+      WaitMs(waitMs);
+      return;
+    }
+    if (line->kind == "menu") {
+      char* end = nullptr;
+      long id = strtol(line->rest.c_str(), &end, 10);
+      if (line->rest.empty() || *end != '\0' || id <= 0) {
+        Error(*line, "menu wants an item id");
+        return;
+      }
+      menuChoice_ = static_cast<int>(id);
+      proc.TrayClicked(false);
+      menuChoice_ = 0;
+    } else if (line->kind == "tray") {
+      if (line->rest != "double-click")
+        Error(*line, "tray wants double-click");
+      else
+        proc.TrayClicked(true);
+    } else if (line->kind == "taskbar-created") {
+      proc.TaskbarCreated();
+    } else {
+      ApplyLine(window, *line);
+    }
+  }
+
+  int ChooseMenuItem(const std::vector<MenuItem>&) override { return menuChoice_; }
+
+ private:
+  void ApplyLine(VirtualDialog& dialog, const ScriptLine& line) {
+    for (const std::string& text : SplitActions(line.rest)) {
       if (dialog.Ended()) break;
       ScriptAction action;
       std::string error;
       if (!ParseAction(text, &action, &error) || !(error = Apply(dialog, action)).empty()) {
         // A typed text may be a password: name the action, never its text.
-        Error(*line, error + " (in \"" + (action.verb == "type" ? "type" : text) + "\")");
+        Error(line, error + " (in \"" + (action.verb == "type" ? "type" : text) + "\")");
       }
     }
-    return dialog.Ended();
   }
 
- private:
   static std::string Apply(VirtualDialog& dialog, const ScriptAction& a) {
     if (a.verb == "click") return dialog.Click(a.id);
     if (a.verb == "check") return dialog.SetChecked(a.id, true);
@@ -67,6 +105,7 @@ class ScriptUi final : public HeadlessUi {
   }
 
   ScriptAnswers answers_;
+  int menuChoice_ = 0;
 };
 
 }  // namespace

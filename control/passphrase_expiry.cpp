@@ -1,0 +1,60 @@
+// The timer's expiry check, the clear command, and the agent's reload.
+#include "control/passphrase_expiry.h"
+
+#include <cstring>
+#include <string>
+
+#include "hooklib/core/trace.h"
+#include "hooklib/gnupg/gnupg_version.h"
+#include "platform/clock.h"
+#include "platform/process.h"
+
+namespace vp::control {
+namespace {
+
+void Forget(SharedSettings& s) {
+  std::memset(s.passphrase, 0, sizeof s.passphrase);
+  s.time_start = static_cast<int32_t>(GetClock().Now());
+  ReloadGnuPGAgent(s.szGpgApp);
+}
+
+}  // namespace
+
+bool CacheExpired(int64_t now, int32_t start, uint32_t intervalMinutes) {
+  int32_t elapsed = static_cast<int32_t>(static_cast<uint32_t>(now) - static_cast<uint32_t>(start));
+  int32_t limit = static_cast<int32_t>(intervalMinutes * 60u);
+  return elapsed >= limit;
+}
+
+bool ExpiryTick(SharedSettings& s) {
+  if (!CacheExpired(GetClock().Now(), s.time_start, s.cacheInterval)) return false;
+  Forget(s);
+  return true;
+}
+
+void ClearPassphrase(SharedSettings& s) {
+  Forget(s);
+}
+
+void ReloadGnuPGAgent(const char* gpgPath) {
+  char path[sizeof SharedSettings{}.szGpgApp];
+  std::strncpy(path, gpgPath, sizeof path - 1);
+  path[sizeof path - 1] = '\0';
+  GnuPGVersion version = ProgramVersion(path);
+  if (!version.known || version.major < 2) return;
+  std::string program(path);
+  size_t slash = program.find_last_of("/\\");
+  std::string folder = slash == std::string::npos ? "" : program.substr(0, slash + 1);
+  bool windows = program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0;
+  std::string gpgconf = folder + (windows ? "gpgconf.exe" : "gpgconf");
+  SpawnRequest request;
+  request.commandLine = "\"" + gpgconf + "\" --reload gpg-agent";
+  request.timeoutMs = kVersionQueryLimitMs;
+  SpawnResult r = GetProcessLauncher().Run(request);
+  WriteTrace("gpgconf --reload gpg-agent: %s, exit %d%s", gpgconf.c_str(), r.exitStatus,
+             r.error != SpawnError::kNone ? ", did not start"
+             : r.timedOut                 ? ", timed out"
+                                          : "");
+}
+
+}  // namespace vp::control

@@ -1,0 +1,25 @@
+// When the cached passphrase expires, and making GnuPG's agent forget along with it.
+#pragma once
+#include <cstdint>
+
+#include "platform/segment.h"
+
+namespace vp::control {
+
+// Whether a passphrase cached at `start` has expired at `now`: the elapsed seconds and the
+// interval in seconds are both taken as signed 32-bit values, as the shared settings hold them.
+bool CacheExpired(int64_t now, int32_t start, uint32_t intervalMinutes);
+
+// The expiry check of one timer tick: when expired, empties the passphrase, moves time_start to
+// now and makes the agent forget too. Returns whether it expired.
+bool ExpiryTick(SharedSettings& s);
+
+// Empties the passphrase and moves time_start to now; the agent forgets too.
+void ClearPassphrase(SharedSettings& s);
+
+// Has GnuPG 2's agent (of the GnuPG named by `gpgPath`) drop the passphrases it cached, through
+// "gpgconf --reload gpg-agent" beside that program. Traced; never a message. GnuPG 1.4 has no
+// agent of its own and is left alone.
+void ReloadGnuPGAgent(const char* gpgPath);
+
+}  // namespace vp::control

@@ -1,0 +1,18 @@
+// Single-instance lock: one holder per name in the user's session.
+#pragma once
+
+namespace vp {
+
+struct InstanceLockObject;
+using InstanceLock = InstanceLockObject*;
+
+// Takes the lock `name` for this process until ReleaseInstanceLock or the process ends. Null
+// with *heldByOther set when another process holds it; null with it clear when the lock cannot
+// be made at all (the caller then runs without it).
+InstanceLock AcquireInstanceLock(const char* name, bool* heldByOther);
+void ReleaseInstanceLock(InstanceLock lock);
+
+// True when some process holds the lock `name` now.
+bool InstanceLockHeld(const char* name);
+
+}  // namespace vp

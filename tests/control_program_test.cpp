@@ -1,0 +1,175 @@
+// The control program corvane as a real process: the cache expiring across processes, the
+// single-instance lock, the tray menu and main window driven by script lines, the agent forgetting.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "control/passphrase_expiry.h"
+#include "hooklib/core/settings.h"
+#include "hooklib/core/startup.h"
+#include "platform/instance_lock.h"
+#include "support/keyrings.h"
+#include "support/registry_file.h"
+#include "ui_fixture.h"
+
+extern char** environ;
+
+namespace vptest {
+namespace {
+
+constexpr int64_t kT0 = 1800000000;
+
+class ControlProgram : public UiFixture {
+ protected:
+  void SetUp() override {
+    UiFixture::SetUp();
+    clockFile_ = dir_ + "/clock";
+    SetTime(kT0);
+    setenv("VEILPOST_CLOCK_FILE", clockFile_.c_str(), 1);
+    setenv("VEILPOST_TICK_MS", "20", 1);
+    setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+  }
+  void TearDown() override {
+    unsetenv("VEILPOST_CLOCK_FILE");
+    unsetenv("VEILPOST_TICK_MS");
+    unsetenv("XDG_RUNTIME_DIR");
+    UiFixture::TearDown();
+  }
+
+  void SetTime(int64_t t) { WriteFile(clockFile_, std::to_string(t)); }
+
+  pid_t Start() {
+    std::string program = std::string(VP_BIN_DIR) + "/corvane";
+    char* argv[] = {program.data(), nullptr};
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ), 0);
+    return pid;
+  }
+  static int Wait(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  int Run() { return Wait(Start()); }
+
+  // Waits until the transcript holds more than `count` events of `kind` (ten seconds at most).
+  void WaitForMore(const std::string& kind, size_t count) {
+    for (int i = 0; i < 1000 && Events(kind).size() <= count; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_GT(Events(kind).size(), count) << RawLog();
+  }
+  // Two whole ticks after the clock moved, so a check at the new time has surely run.
+  void TwoTicks() {
+    size_t n = Events("timer").size();
+    WaitForMore("timer", n + 1);
+  }
+
+  std::string clockFile_;
+};
+
+TEST(PassphraseExpiry, ElapsedAgainstTheIntervalAsSigned32BitValues) {
+  EXPECT_FALSE(vp::control::CacheExpired(kT0 + 119, kT0, 2));
+  EXPECT_TRUE(vp::control::CacheExpired(kT0 + 120, kT0, 2));
+  EXPECT_TRUE(vp::control::CacheExpired(kT0, kT0, 0));
+  EXPECT_FALSE(vp::control::CacheExpired(kT0 - 5, kT0, 0)) << "the clock went back";
+  // A 32-bit wrap of the elapsed time still counts the seconds between.
+  EXPECT_TRUE(vp::control::CacheExpired(int64_t{0x80000000} + 60, 0x7FFFFFFF - 59, 2));
+}
+
+TEST_F(ControlProgram, ALibraryPassphraseExpiresAtTheIntervalAndIsAskedAgain) {
+  WriteConfigKey({Num("CacheInterval", 2)});
+  UseScript("dialog 104 type 1005 secret; click 1\n");
+  vp::ProcessAttach();  // holds the segment for the test's own look at it
+  pid_t corvane = Start();
+  WaitForMore("timer", 0);
+  ASSERT_EQ(RunCommand(TestBinary() + " --child type-passphrase"), 0);
+  EXPECT_STREQ(vp::Settings().passphrase, "secret");
+  EXPECT_EQ(vp::Settings().time_start, kT0);
+
+  SetTime(kT0 + 119);
+  TwoTicks();
+  EXPECT_STREQ(vp::Settings().passphrase, "secret");
+  SetTime(kT0 + 120);
+  TwoTicks();
+  EXPECT_STREQ(vp::Settings().passphrase, "");
+  EXPECT_EQ(vp::Settings().time_start, kT0 + 120);
+
+  // The library has nothing cached, so it asks again (nobody answers this time).
+  size_t asked = Events("dialog-open").size();
+  RunCommand(TestBinary() + " --child type-passphrase");
+  EXPECT_EQ(Events("dialog-open").size(), asked + 1);
+
+  kill(corvane, SIGTERM);
+  EXPECT_EQ(Wait(corvane), 0);
+  EXPECT_EQ(Events("tray-delete").size(), 1u);
+  EXPECT_EQ(Events("timer-stop").size(), 1u);
+  EXPECT_FALSE(vp::InstanceLockHeld("CORVANE"));
+  vp::ProcessDetach();
+}
+
+TEST_F(ControlProgram, ASecondInstanceSaysSoAndLeavesTheFirstRunning) {
+  pid_t first = Start();
+  WaitForMore("timer", 0);
+  EXPECT_EQ(Run(), 0);
+  auto messages = Events("message");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0]["text"], "Another instance of this application is already running.");
+  EXPECT_EQ(messages[0]["caption"], "Error");
+  EXPECT_EQ(Events("dialog-open").size(), 1u);
+  EXPECT_EQ(kill(first, 0), 0);
+  kill(first, SIGINT);
+  EXPECT_EQ(Wait(first), 0);
+}
+
+TEST_F(ControlProgram, TrayMenuWindowAndShellRestart) {
+  WriteConfigKey({Num("CacheInterval", 0), Num("StartMin", 1), Num("TrayMin", 1)});
+  SetTime(kT0 + 7);
+  UseScript(
+      "menu 1026\n"
+      "taskbar-created\n"
+      "window 125 click 1031\n"
+      "tray double-click\n"
+      "menu 1028\n");
+  vp::ProcessAttach();
+  ASSERT_EQ(Run(), 0);
+  std::vector<std::string> shown;
+  for (const auto& e : Events("window-show")) shown.push_back(e["show"]);
+  EXPECT_EQ(shown, (std::vector<std::string>{"minimised", "hidden", "normal", "restored"}));
+  auto menus = Events("menu");
+  ASSERT_EQ(menus.size(), 2u);
+  EXPECT_EQ(menus[0]["items"], "About Veilpost ...|-|Options ...|Clear cached passphrase|-|Exit");
+  auto messages = Events("message");
+  ASSERT_EQ(messages.size(), 1u) << RawLog();
+  EXPECT_EQ(messages[0]["text"], "Passphrase cleared.");
+  EXPECT_EQ(messages[0]["caption"], "Information");
+  EXPECT_EQ(vp::Settings().time_start, kT0 + 7) << "cleared with nothing cached still moves it";
+  EXPECT_EQ(Events("tray-add").size(), 2u);
+  EXPECT_NE(ReadFile(RegistryPath()).find("\"TrayMin\"=dword:00000000"), std::string::npos);
+  EXPECT_NE(ReadFile(RegistryPath()).find("\"StartMin\"=dword:00000001"), std::string::npos);
+  vp::ProcessDetach();
+}
+
+TEST_F(ControlProgram, ClearingMakesGnuPGsAgentForgetToo) {
+  std::string home = UseKeyring(GnuPG::k2, "alice", dir_);
+  WriteFile(dir_ + "/m.txt", "memo");
+  std::string sign = "--batch --yes -o '" + dir_ + "/m.sig' --sign '" + dir_ + "/m.txt'";
+  ASSERT_EQ(Gpg(GnuPG::k2, home,
+                "--pinentry-mode loopback --passphrase '" + std::string(Alice().passphrase) + "' " +
+                    sign),
+            0);
+  ASSERT_EQ(Gpg(GnuPG::k2, home, "--pinentry-mode error " + sign), 0) << "the agent has it";
+  WriteConfigKey({Str("GpgProgramPath", GnuPGProgram(GnuPG::k2)), Num("CacheInterval", 5)});
+  UseScript("menu 1026\nmenu 1028\n");
+  ASSERT_EQ(Run(), 0);
+  EXPECT_NE(Gpg(GnuPG::k2, home, "--pinentry-mode error " + sign), 0) << "the agent forgot";
+  StopAgent(home);
+}
+
+}  // namespace
+}  // namespace vptest
