@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "control/configuration_dialog.h"
 #include "control/control_resources.h"
 #include "control/passphrase_expiry.h"
 #include "platform/clock.h"
@@ -43,6 +44,9 @@ void ControlProgram::Command(int id) {
   switch (id) {
     case kIdAboutButton:
       ShowAbout();
+      break;
+    case kIdOptions:
+      RunConfigurationDialog(state_, window_->Window());
       break;
     case kIdClear:
       ClearPassphrase(*state_.shared);

@@ -44,6 +44,46 @@ const DialogTemplate kAboutBox{109,
                                    {1, K::kDefPushButton, kTab, 263, 149, 50, 15, "OK"},
                                }};
 
+// The cache part both configuration templates share.
+std::vector<vp::ControlTemplate> CacheControls() {
+  return {
+      {-1, K::kGroupBox, 0, 7, 7, 260, 85, "Configuration"},
+      {kIdCacheLabel, K::kStatic, 0, 21, 28, 75, 9, "Cache passphrase for"},
+      {kIdCacheMinutes, K::kEdit, kStyleBorder | kEditAutoHScroll | kTab, 99, 25, 27, 14, ""},
+      {kIdCacheUpDown, K::kUpDown, 0, 126, 25, 10, 14, ""},
+      {kIdMinutesLabel, K::kStatic, 0, 141, 28, 25, 9, "minutes"},
+  };
+}
+
+DialogTemplate GnuPGConfiguration() {
+  DialogTemplate t{110, "Configuration", 274, 118, kFont, 8, kModalStyle, CacheControls()};
+  t.controls.insert(
+      t.controls.end(),
+      {
+          {kIdUseAgent, K::kCheckBox, kTab, 182, 28, 74, 10, "&Use GnuPG agent"},
+          {-1, K::kStatic, 0, 21, 51, 97, 9, "GnuPG executable location"},
+          {kIdGpgPath, K::kEdit, kStyleBorder | kEditReadOnly | kEditAutoHScroll | kTab, 21, 64,
+           175, 13, ""},
+          {kIdBrowse, K::kPushButton, kTab, 202, 64, 51, 13, "&Browse"},
+          {1, K::kDefPushButton, kTab, 163, 97, 50, 14, "&OK"},
+          {2, K::kPushButton, kTab, 217, 97, 50, 14, "&Cancel"},
+      });
+  return t;
+}
+
+DialogTemplate CacheConfiguration() {
+  DialogTemplate t{103, "Configuration", 187, 99, kFont, 8, kModalStyle, CacheControls()};
+  t.controls.front().w = 173;
+  t.controls.insert(t.controls.end(), {
+                                          {1, K::kDefPushButton, kTab, 76, 78, 50, 14, "&OK"},
+                                          {2, K::kPushButton, kTab, 130, 78, 50, 14, "&Cancel"},
+                                      });
+  return t;
+}
+
+const DialogTemplate kGnuPGConfiguration = GnuPGConfiguration();
+const DialogTemplate kCacheConfiguration = CacheConfiguration();
+
 }  // namespace
 
 const char* ControlString(int id) {
@@ -75,6 +115,10 @@ const DialogTemplate* ControlTemplate(int id) {
       return &kMainWindow;
     case 109:
       return &kAboutBox;
+    case 110:
+      return &kGnuPGConfiguration;
+    case 103:
+      return &kCacheConfiguration;
     default:
       return nullptr;
   }

@@ -1,5 +1,7 @@
 // The control program's strings and dialog templates, as data.
 #pragma once
+#include <vector>
+
 #include "platform/dialog_template.h"
 
 namespace vp::control {
@@ -24,6 +26,13 @@ enum : int {
   kIdStartMin = 1030,
   kIdTrayMin = 1031,
   kIdVersionLine = 1007,
+  kIdCacheMinutes = 1002,
+  kIdCacheUpDown = 1003,
+  kIdGpgPath = 1008,
+  kIdBrowse = 1009,
+  kIdUseAgent = 1034,
+  kIdCacheLabel = 1035,
+  kIdMinutesLabel = 1036,
 };
 
 // The text of the control program's string `id`, or "" when it has none.

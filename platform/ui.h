@@ -57,6 +57,12 @@ class Dialog {
   // Whether item `index` is selected; what multi-selection lists need to walk their selection.
   virtual bool ListIsSelected(int id, int index) { return ListSelection(id) == index; }
   virtual void Enable(int id, bool enabled) = 0;
+  // The range an up-down control's arrows keep its buddy's number in; typed text is not bound.
+  virtual void SetRange(int id, int low, int high) {
+    (void)id;
+    (void)low;
+    (void)high;
+  }
   virtual void Focus(int id) = 0;
   virtual void End(intptr_t result) = 0;
 };
@@ -118,6 +124,15 @@ class UserInterface {
   // Puts 8-bit text on the clipboard on behalf of `owner`; false when the clipboard could not
   // be opened (the clipboard keeps what it had) or memory ran out (the clipboard is left empty).
   virtual bool SetClipboardText(WindowHandle owner, const std::string& text) = 0;
+
+  // The open-file chooser: `path` holds the initial file name and receives the chosen path.
+  // Only existing files the filter admits can be chosen ("executables": runnable programs).
+  // False when nothing was chosen.
+  virtual bool ChooseOpenFile(const std::string& filter, std::string* path) {
+    (void)filter;
+    (void)path;
+    return false;
+  }
 
   // Opens the modeless main window from `tpl`, then runs the message loop: the window's
   // commands, the tray icon's clicks, a timer every `tickMs` and the end signals, until

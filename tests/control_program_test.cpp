@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -169,6 +170,63 @@ TEST_F(ControlProgram, ClearingMakesGnuPGsAgentForgetToo) {
   ASSERT_EQ(Run(), 0);
   EXPECT_NE(Gpg(GnuPG::k2, home, "--pinentry-mode error " + sign), 0) << "the agent forgot";
   StopAgent(home);
+}
+
+std::vector<std::string> Texts(const std::vector<nlohmann::json>& events) {
+  std::vector<std::string> texts;
+  for (const auto& e : events) texts.push_back(e["text"]);
+  return texts;
+}
+
+TEST_F(ControlProgram, OptionsStoreTheTypedMinutesClampedAndBrowseSetsTheAgentAtOnce) {
+  WriteConfigKey({Num("CacheInterval", 3)});
+  std::string gpg2 = dir_ + "/GPG2.EXE", text = dir_ + "/notes.txt";
+  WriteFile(gpg2, "#!/bin/sh\n");
+  chmod(gpg2.c_str(), 0755);
+  WriteFile(text, "");
+  UseScript(
+      "menu 1025\ndialog 110 type 1002 \" +150x\"; click 1\n"
+      "menu 1025\ndialog 110 type 1002 4294967295; click 1\n"
+      "menu 1025\ndialog 110 click 1009; click 2\nopen-file " +
+      gpg2 +
+      "\n"
+      "menu 1025\ndialog 110 click 1009; click 2\nopen-file " +
+      text +
+      "\n"
+      "menu 1028\n");
+  ASSERT_EQ(Run(), 0);
+  auto edits = Events("set-text");
+  std::vector<std::string> shown;
+  for (const auto& e : edits)
+    if (e["id"] == 1002) shown.push_back(e["text"]);
+  ASSERT_GE(shown.size(), 3u) << RawLog();
+  EXPECT_EQ(shown[0], "3");
+  EXPECT_EQ(shown[2], "150");
+  EXPECT_EQ(Events("range")[0]["high"], 99);
+  std::string reg = ReadFile(RegistryPath());
+  EXPECT_NE(reg.find("\"CacheInterval\"=dword:0001869f"), std::string::npos) << reg;
+  EXPECT_NE(reg.find("\"UseAgent\"=dword:00000001"), std::string::npos) << reg;
+  EXPECT_NE(reg.find("\"GpgProgramPath\"=\"" + gpg2 + "\""), std::string::npos) << reg;
+  bool greyed = false;
+  for (const auto& e : Events("enable")) greyed = greyed || (e["id"] == 1002 && !e["enabled"]);
+  EXPECT_TRUE(greyed);
+  auto chooser = Events("open-file");
+  ASSERT_EQ(chooser.size(), 2u);
+  EXPECT_TRUE(chooser[0]["answered"]);
+  EXPECT_FALSE(chooser[1]["answered"]) << "a file that cannot run is no program";
+}
+
+TEST_F(ControlProgram, EveryFailedRegistryWriteIsToldOnce) {
+  setenv("VEILPOST_FAULTS", "registry.open@*", 1);
+  UseScript("window 125 click 1030\nmenu 1028\n");
+  int rc = Run();
+  unsetenv("VEILPOST_FAULTS");
+  ASSERT_EQ(rc, 0);
+  const std::string values = "Unable to write configuration values to registry!";
+  const std::string path = "Unable to write default GPG program path to registry!";
+  EXPECT_EQ(Texts(Events("message")),
+            (std::vector<std::string>{"Unable to write default cache interval to registry!", path,
+                                      values, values, values, values, values, path}));
 }
 
 }  // namespace

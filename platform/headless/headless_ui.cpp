@@ -1,6 +1,9 @@
 // What every headless front end shares: boxes and dialogs recorded, windows, the clipboard.
 #include "platform/headless/headless_ui.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "platform/headless/window_table.h"
@@ -166,6 +169,23 @@ void HeadlessUi::BringToFront(WindowHandle window, int controlId) {
   for (VirtualDialog* d : open_)
     if (d->Window() == window) d->Focus(controlId);
   log_.Record(WindowEvent("bring-to-front", window).Number("control", controlId));
+}
+
+// The chooser admits only an existing regular file (the filter's kind: runnable for
+// "executables"); anything else is refused as the system's chooser would not let it be picked.
+bool HeadlessUi::ChooseOpenFile(const std::string& filter, std::string* path) {
+  std::string chosen;
+  bool answered = AnswerOpenFile(&chosen);
+  struct stat st;
+  bool admitted = answered && stat(chosen.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+                  (filter != "executables" || access(chosen.c_str(), X_OK) == 0);
+  Event e("open-file");
+  e.Text("filter", filter).Text("initial", *path).Text("answer", answered ? chosen : "");
+  e.Flag("answered", admitted);
+  log_.Record(e);
+  if (!admitted) return false;
+  *path = chosen;
+  return true;
 }
 
 bool HeadlessUi::SetClipboardText(WindowHandle owner, const std::string& text) {

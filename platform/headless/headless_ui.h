@@ -47,6 +47,7 @@ class HeadlessUi : public UserInterface {
   void BringToFront(WindowHandle window, int controlId) final;
   bool SetClipboardText(WindowHandle owner, const std::string& text) final;
 
+  bool ChooseOpenFile(const std::string& filter, std::string* path) final;
   void RunMainWindow(const DialogTemplate& tpl, MainWindowProc& proc, int tickMs) final;
   void QuitMainWindow() final { quit_ = true; }
   void ShowMainWindow(WindowShow how) final;
@@ -61,6 +62,11 @@ class HeadlessUi : public UserInterface {
   virtual int ChooseMenuItem(const std::vector<MenuItem>& items) {
     (void)items;
     return 0;
+  }
+  // The path the user gives the open-file chooser; false when none.
+  virtual bool AnswerOpenFile(std::string* path) {
+    (void)path;
+    return false;
   }
   // Sleeps up to `ms`, returning early when an end signal arrives.
   static void WaitMs(int ms);

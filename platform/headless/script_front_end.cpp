@@ -69,6 +69,13 @@ class ScriptUi final : public HeadlessUi {
     }
   }
 
+  bool AnswerOpenFile(std::string* path) override {
+    const ScriptLine* line = answers_.Take("open-file");
+    if (!line) return false;
+    *path = line->rest;
+    return true;
+  }
+
   int ChooseMenuItem(const std::vector<MenuItem>&) override { return menuChoice_; }
 
  private:

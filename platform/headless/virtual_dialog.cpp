@@ -243,6 +243,12 @@ void VirtualDialog::Enable(int id, bool enabled) {
   log_.Record(ControlEvent("enable", *c).Flag("enabled", enabled));
 }
 
+void VirtualDialog::SetRange(int id, int low, int high) {
+  const Control* c = Find(id);
+  if (!c || c->kind != ControlKind::kUpDown) return;
+  log_.Record(ControlEvent("range", *c).Number("low", low).Number("high", high));
+}
+
 void VirtualDialog::Focus(int id) {
   if (Find(id)) focus_ = id;
 }

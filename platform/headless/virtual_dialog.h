@@ -71,6 +71,7 @@ class VirtualDialog final : public Dialog {
   int ListSelection(int id) override;
   bool ListIsSelected(int id, int index) override;
   void Enable(int id, bool enabled) override;
+  void SetRange(int id, int low, int high) override;
   void Focus(int id) override;
   void End(intptr_t result) override;
 
