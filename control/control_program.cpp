@@ -7,6 +7,7 @@
 #include "control/configuration_dialog.h"
 #include "control/control_resources.h"
 #include "control/passphrase_expiry.h"
+#include "control/startup_link.h"
 #include "platform/clock.h"
 #include "platform/instance_lock.h"
 
@@ -32,7 +33,7 @@ intptr_t AboutProc(Dialog& dialog, DialogMessage message, int controlId, void* p
 void ControlProgram::Created(Dialog& window) {
   window_ = &window;
   Ui().ShowMainWindow(state_.startMin ? WindowShow::kMinimised : WindowShow::kNormal);
-  window.SetCheck(kIdAutoStart, false);
+  window.SetCheck(kIdAutoStart, StartupLinkExists());
   window.SetCheck(kIdStartMin, state_.startMin);
   window.SetCheck(kIdTrayMin, state_.trayMin);
   if (state_.startMin && state_.trayMin) Ui().ShowMainWindow(WindowShow::kHidden);
@@ -54,6 +55,13 @@ void ControlProgram::Command(int id) {
       break;
     case kIdExit:
       Ui().QuitMainWindow();
+      break;
+    case kIdAutoStart:
+      if (StartupLinkExists())
+        DeleteStartupLink();
+      else
+        CreateStartupLink();
+      window_->SetCheck(kIdAutoStart, StartupLinkExists());
       break;
     case kIdStartMin:
       state_.startMin = !state_.startMin;

@@ -134,6 +134,9 @@ class UserInterface {
     return false;
   }
 
+  // Tells every top-level window that the user's settings changed, and waits until they saw it.
+  virtual void BroadcastSettingsChange() {}
+
   // Opens the modeless main window from `tpl`, then runs the message loop: the window's
   // commands, the tray icon's clicks, a timer every `tickMs` and the end signals, until
   // QuitMainWindow. A user interface without a window system has no main window.

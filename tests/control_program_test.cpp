@@ -14,6 +14,7 @@
 #include "control/passphrase_expiry.h"
 #include "hooklib/core/settings.h"
 #include "hooklib/core/startup.h"
+#include "platform/autostart.h"
 #include "platform/instance_lock.h"
 #include "support/keyrings.h"
 #include "support/registry_file.h"
@@ -35,11 +36,13 @@ class ControlProgram : public UiFixture {
     setenv("VEILPOST_CLOCK_FILE", clockFile_.c_str(), 1);
     setenv("VEILPOST_TICK_MS", "20", 1);
     setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir_ + "/config").c_str(), 1);
   }
   void TearDown() override {
     unsetenv("VEILPOST_CLOCK_FILE");
     unsetenv("VEILPOST_TICK_MS");
     unsetenv("XDG_RUNTIME_DIR");
+    unsetenv("XDG_CONFIG_HOME");
     UiFixture::TearDown();
   }
 
@@ -226,7 +229,37 @@ TEST_F(ControlProgram, EveryFailedRegistryWriteIsToldOnce) {
   const std::string path = "Unable to write default GPG program path to registry!";
   EXPECT_EQ(Texts(Events("message")),
             (std::vector<std::string>{"Unable to write default cache interval to registry!", path,
-                                      values, values, values, values, values, path}));
+                                      "Unable to open registry for reading!", values, values,
+                                      values, values, values, path}));
+}
+
+TEST_F(ControlProgram, TheAutostartEntryIsMadeAndRemovedByTheCheckBox) {
+  std::string entry = dir_ + "/config/autostart/Veilpost Control.desktop";
+  UseScript("window 125 click 1029\nwindow 125 click 1029\nmenu 1028\n");
+  ASSERT_EQ(Run(), 0);
+  std::vector<bool> checks;
+  for (const auto& e : Events("check"))
+    if (e["id"] == 1029) checks.push_back(e["checked"]);
+  EXPECT_EQ(checks, (std::vector<bool>{true, false}));
+  EXPECT_FALSE(PathExistsForTest(entry));
+  EXPECT_EQ(Events("settings-change").size(), 1u) << "deleting broadcasts, creating does not";
+
+  UseScript("window 125 click 1029\nmenu 1028\n");
+  ASSERT_EQ(Run(), 0);
+  EXPECT_NE(ReadFile(entry).find("\nExec=\"" + std::string(VP_BIN_DIR) + "/corvane\"\n"),
+            std::string::npos)
+      << ReadFile(entry);
+  EXPECT_EQ(vp::DesktopExecValue("/opt/a b/$x%\\\"c"), "\"/opt/a b/\\\\$x%%\\\\\\\\\\\\\"c\"");
+
+  if (geteuid() == 0) GTEST_SKIP() << "root removes a file from any folder";
+  chmod((dir_ + "/config/autostart").c_str(), 0555);
+  UseScript("window 125 click 1029\nmenu 1028\n");
+  int rc = Run();
+  chmod((dir_ + "/config/autostart").c_str(), 0755);
+  ASSERT_EQ(rc, 0);
+  EXPECT_EQ(Texts(Events("message")),
+            (std::vector<std::string>{"Unable to delete " + entry + "!"}));
+  EXPECT_TRUE(PathExistsForTest(entry));
 }
 
 }  // namespace

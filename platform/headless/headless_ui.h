@@ -48,6 +48,7 @@ class HeadlessUi : public UserInterface {
   bool SetClipboardText(WindowHandle owner, const std::string& text) final;
 
   bool ChooseOpenFile(const std::string& filter, std::string* path) final;
+  void BroadcastSettingsChange() final { log_.Record(Event("settings-change")); }
   void RunMainWindow(const DialogTemplate& tpl, MainWindowProc& proc, int tickMs) final;
   void QuitMainWindow() final { quit_ = true; }
   void ShowMainWindow(WindowShow how) final;
