@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -13,6 +14,7 @@
 #include "hooklib/gnupg/gnupg_version.h"
 #include "host/commands.h"
 #include "host/library.h"
+#include "platform/instance_lock.h"
 #include "platform/process.h"
 #include "platform/reg_text.h"
 #include "platform/segment.h"
@@ -97,6 +99,17 @@ int RunStatus() {
   printf("  cacheInterval        %u minute(s)\n", s.cacheInterval);
   printf("  passphrase           %s\n", s.passphrase[0] ? "cached" : "not cached");
   printf("  time_start           %d\n", s.time_start);
+  bool controlRunning = vp::InstanceLockHeld("CORVANE");
+  printf("Control program: %s\n", controlRunning
+                                      ? "corvane is running"
+                                      : "not running, so a cached passphrase never expires");
+  if (controlRunning && s.passphrase[0]) {
+    time_t due = static_cast<time_t>(s.time_start) + static_cast<time_t>(s.cacheInterval) * 60;
+    char when[64] = "";
+    struct tm utc;
+    if (gmtime_r(&due, &utc)) strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S UTC", &utc);
+    printf("  the cached passphrase expires at corvane's first minute tick from %s\n", when);
+  }
   printf("  bUseAgent            %u\n", s.bUseAgent);
   printf("  bShowProcAttDialog   %u\n", s.bShowProcAttDialog);
   printf("  bShowMailSignDialog  %u\n", s.bShowMailSignDialog);

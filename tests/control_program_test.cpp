@@ -127,8 +127,13 @@ TEST_F(ControlProgram, ASecondInstanceSaysSoAndLeavesTheFirstRunning) {
   EXPECT_EQ(messages[0]["caption"], "Error");
   EXPECT_EQ(Events("dialog-open").size(), 1u);
   EXPECT_EQ(kill(first, 0), 0);
+  std::string status;
+  RunCommand(VeilpostBinary() + " status", &status);
+  EXPECT_NE(status.find("Control program: corvane is running"), std::string::npos) << status;
   kill(first, SIGINT);
   EXPECT_EQ(Wait(first), 0);
+  RunCommand(VeilpostBinary() + " status", &status);
+  EXPECT_NE(status.find("Control program: not running"), std::string::npos) << status;
 }
 
 TEST_F(ControlProgram, TrayMenuWindowAndShellRestart) {
