@@ -1,6 +1,7 @@
 // The control program corvane as a real process: the cache expiring across processes, the
 // single-instance lock, the tray menu and main window driven by script lines, the agent forgetting.
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -16,6 +17,7 @@
 #include "hooklib/core/startup.h"
 #include "platform/autostart.h"
 #include "platform/instance_lock.h"
+#include "pty_keyboard.h"
 #include "support/keyrings.h"
 #include "support/registry_file.h"
 #include "ui_fixture.h"
@@ -265,6 +267,34 @@ TEST_F(ControlProgram, TheAutostartEntryIsMadeAndRemovedByTheCheckBox) {
   EXPECT_EQ(Texts(Events("message")),
             (std::vector<std::string>{"Unable to delete " + entry + "!"}));
   EXPECT_TRUE(PathExistsForTest(entry));
+}
+
+// By hand on a terminal: the main window is a numbered menu, the tray menu one key away, and the
+// timer ticks while the program waits for a line.
+TEST_F(ControlProgram, APersonUsesItOnTheTerminal) {
+  vp::ProcessAttach();
+  WriteConfigKey({Num("CacheInterval", 0)});
+  int master = -1;
+  pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    unsetenv("VEILPOST_UI");
+    std::string program = std::string(VP_BIN_DIR) + "/corvane";
+    execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  Keyboard keys(master);
+  ASSERT_TRUE(keys.WaitFor("3) Clear cached passphrase"));
+  ASSERT_TRUE(keys.WaitFor("(t: tray menu): "));
+  std::snprintf(vp::Settings().passphrase, sizeof vp::Settings().passphrase, "typed");
+  for (int i = 0; i < 500 && vp::Settings().passphrase[0]; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_STREQ(vp::Settings().passphrase, "") << "the timer ran while it waited";
+  keys.Type("t\n");
+  ASSERT_TRUE(keys.WaitFor("6. Exit"));
+  keys.Type("6\n");
+  EXPECT_EQ(Wait(pid), 0) << keys.Screen();
+  vp::ProcessDetach();
 }
 
 }  // namespace

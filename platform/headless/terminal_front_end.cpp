@@ -1,6 +1,7 @@
 // The terminal front end: boxes and dialogs drawn as text on the controlling terminal and
 // answered from its keyboard; password edits are read without echo.
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -136,6 +137,12 @@ class Terminal {
     return got;
   }
 
+  // Waits up to `ms` for a whole line to read; false when none came (or a signal came first).
+  bool WaitForLine(int ms) {
+    pollfd p{fd_, POLLIN, 0};
+    return poll(&p, 1, ms) == 1;
+  }
+
  private:
   int fd_;
 };
@@ -171,6 +178,46 @@ class TerminalUi final : public HeadlessUi {
     DrawBox(text, caption, "");
     std::string line;
     tty_.Ask("Press Enter to continue: ", &line);
+  }
+
+  // The main window as a numbered menu; its timer runs on while a line is awaited.
+  void MainWindowStep(VirtualDialog& window, MainWindowProc& proc, int waitMs) override {
+    if (mainChoices_.empty()) {
+      mainChoices_ = Draw(window);
+      tty_.Write("Choose a number (t: tray menu): ");
+    }
+    if (!tty_.WaitForLine(waitMs)) return;
+    std::vector<int> numbered = std::move(mainChoices_);
+    mainChoices_.clear();
+    std::string line;
+    if (!tty_.Ask("", &line)) {
+      proc.EndRequested();  // the terminal is gone: nobody can reach the window any more
+      return;
+    }
+    line = Lower(Trim(line));
+    int number = 0;
+    if (line == "t")
+      proc.TrayClicked(false);
+    else if (ParseNumber(line, &number) && number >= 1 &&
+             number <= static_cast<int>(numbered.size()))
+      Act(window, numbered[number - 1]);
+    else if (!line.empty())
+      tty_.Write("No such choice.\n");
+  }
+
+  int ChooseMenuItem(const std::vector<MenuItem>& items) override {
+    std::string text = "\n";
+    for (size_t i = 0; i < items.size(); ++i)
+      text += items[i].id == 0
+                  ? "   ----\n"
+                  : "  " + std::to_string(i + 1) + ". " + PrintableText(items[i].text) + "\n";
+    tty_.Write(text);
+    std::string line;
+    int number = 0;
+    if (!tty_.Ask("Menu item (Enter: none): ", &line) || !ParseNumber(Trim(line), &number) ||
+        number < 1 || number > static_cast<int>(items.size()))
+      return 0;
+    return items[number - 1].id;
   }
 
   bool RunDialog(VirtualDialog& dialog) override {
@@ -343,6 +390,7 @@ class TerminalUi final : public HeadlessUi {
   }
 
   Terminal tty_;
+  std::vector<int> mainChoices_;
 };
 
 }  // namespace
