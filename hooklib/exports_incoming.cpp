@@ -1,6 +1,7 @@
 // The exported C surface for opening mail: recognising, decrypting and quoting memo bodies.
 #include "hooklib/export.h"
 #include "hooklib/guarded.h"
+#include "hooklib/incoming/attachments.h"
 #include "hooklib/incoming/body_handover.h"
 
 extern "C" {
@@ -11,6 +12,10 @@ VP_EXPORT int IsPgpMail(const char* body) {
 
 VP_EXPORT int DoDecryptBody(const char* name, char* body, const char* attachments) {
   return vp::Guarded(-1, [&] { return vp::DoDecryptBodyImpl(name, body, attachments); });
+}
+
+VP_EXPORT int DoDecryptAttachments(const char* name, const char* attachments) {
+  return vp::Guarded(-1, [&] { return vp::DoDecryptAttachmentsImpl(name, attachments); });
 }
 
 VP_EXPORT int DoQuoteBody(const char* text) {

@@ -44,10 +44,11 @@ bool WriteFileContent(const std::string& path, const void* data, size_t size);
 // Moves `from` over `to` in one step (a link or file under `to` is replaced, never followed).
 bool ReplaceFile(const std::string& from, const std::string& to);
 
-// Opens a file by name for reading, or for appending (created owner-only when missing),
-// without blocking on a FIFO or device and without following a link in the last component;
-// null (errno set) unless it is a regular file.
-enum class FileUse { kRead, kAppend };
+// Opens a file by name for reading, for appending (created owner-only when missing), or for
+// writing a new file (created owner-only; null when the name exists), without blocking on a FIFO
+// or device and without following a link in the last component; null (errno set) unless it is a
+// regular file.
+enum class FileUse { kRead, kAppend, kCreateNew };
 FILE* OpenRegularFile(const std::string& path, FileUse use);
 // True when `path` (links followed) is a regular file that can be opened for reading; checked
 // without blocking, so a FIFO or a device is refused.
@@ -55,8 +56,15 @@ bool IsReadableRegularFile(const std::string& path);
 
 bool PathExists(const std::string& path);
 
+// Makes an existing regular file (no link followed) read-only for everyone, or writable by its
+// owner again; false when it is missing or could not be changed.
+bool SetFileReadOnly(const std::string& path, bool readOnly);
+
 enum class MakeDirResult { kCreated, kExists, kMissingParent, kOtherError };
 MakeDirResult MakeDirectory(const std::string& path);
+
+// Removes a directory when it is empty; false when it is not (or is missing).
+bool RemoveEmptyDirectory(const std::string& path);
 
 // True when the file was removed.
 bool DeleteFilePath(const std::string& path);

@@ -68,4 +68,9 @@ std::string QuoteWindowsArgument(std::string_view arg);
 std::string ResolveUnquotedProgram(std::string_view commandLine, size_t* restOffset,
                                    bool (*exists)(const std::string&));
 
+// Asks the desktop to open `path` with the program associated with its type (xdg-open on
+// POSIX). Answers as the system's shell does: above 32 when done, else its error number (31
+// when no program could be started for the file, 2 when the file is missing).
+int OpenWithDesktop(const std::string& path);
+
 }  // namespace vp

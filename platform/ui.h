@@ -22,13 +22,14 @@ enum : unsigned {
   kMbOk = 0x0,
   kMbOkCancel = 0x1,
   kMbYesNo = 0x4,
+  kMbRetryCancel = 0x5,
   kMbIconError = 0x10,
   kMbIconQuestion = 0x20,
   kMbIconWarning = 0x30,
   kMbIconInformation = 0x40,
   kMbSetForeground = 0x10000,
 };
-enum : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
+enum : int { kIdOk = 1, kIdCancel = 2, kIdRetry = 4, kIdYes = 6, kIdNo = 7 };
 
 // A dialog as its procedure sees it. Control ids are those of the template. Every change is
 // visible to the front end (and logged by the script front end).
@@ -100,6 +101,18 @@ class MainWindowProc {
   virtual void EndRequested() = 0;
 };
 
+// What the save-as chooser is asked with.
+struct SaveAsRequest {
+  std::string proposedName;      // the name field's first text
+  std::string startFolder;       // "" for the system's choice
+  std::string defaultExtension;  // added to a typed name without one; "" for none
+  bool overwritePrompt = true;   // confirm before an existing file is chosen
+};
+
+// What the system's shell answers to "open": above 32 when a program took the file, else the
+// shell's error number.
+enum : int { kShellOpened = 42, kShellNoAssociation = 31 };
+
 class UserInterface {
  public:
   virtual ~UserInterface() = default;
@@ -159,6 +172,18 @@ class UserInterface {
   virtual int TrackMenu(const std::vector<MenuItem>& items) {
     (void)items;
     return 0;
+  }
+
+  // The save-as chooser: true with the chosen full path, false when the user cancelled.
+  virtual bool ChooseSaveAsPath(WindowHandle owner, const SaveAsRequest& request,
+                                std::string* path) {
+    (void)owner, (void)request, (void)path;
+    return false;
+  }
+  // Has the shell open `path` with the program associated with its type; the shell's result.
+  virtual int ShellOpen(const std::string& path) {
+    (void)path;
+    return kShellNoAssociation;
   }
 };
 

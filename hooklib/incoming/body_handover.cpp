@@ -2,7 +2,6 @@
 #include "hooklib/incoming/body_handover.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +13,7 @@
 #include "hooklib/core/startup.h"
 #include "hooklib/core/temp_files.h"
 #include "hooklib/core/text.h"
+#include "hooklib/incoming/attachment_files.h"
 #include "hooklib/incoming/decrypt_verify.h"
 #include "platform/files.h"
 
@@ -25,7 +25,6 @@ const char* const kArmourHeaders[] = {
     "-----BEGIN PGP SIGNED MESSAGE-----\r",
     "-----BEGIN PGP SIGNATURE-----\r",
 };
-const char* const kEncryptedExtensions[] = {".pgp", ".gpg", ".asc"};
 
 char g_handover_path[256];
 
@@ -37,19 +36,6 @@ void CleanBody(char* body) {
     if (c == '\n' || (c >= 0x20 && c < 0x80)) *out++ = static_cast<char>(c);
   }
   *out = '\0';
-}
-
-// Ends `name` before an encrypted extension (compared over its last four characters, any case).
-void StripEncryptedExtension(std::string& name) {
-  if (name.size() < 4) return;
-  std::string tail = name.substr(name.size() - 4);
-  for (char& c : tail) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-  for (const char* ext : kEncryptedExtensions) {
-    if (tail == ext) {
-      name.resize(name.size() - 4);
-      return;
-    }
-  }
 }
 
 // "" when the temporary folder is refused.

@@ -195,4 +195,38 @@ bool HeadlessUi::SetClipboardText(WindowHandle owner, const std::string& text) {
   return true;
 }
 
+bool HeadlessUi::ChooseSaveAsPath(WindowHandle owner, const SaveAsRequest& request,
+                                  std::string* path) {
+  (void)owner;
+  std::string chosen;
+  BoxAnswer answer = AnswerSaveAs(request, &chosen);
+  if (!chosen.empty()) {
+    if (chosen[0] != '/' && !request.startFolder.empty())
+      chosen = request.startFolder + "/" + chosen;
+    size_t slash = chosen.rfind('/');
+    std::string name = chosen.substr(slash == std::string::npos ? 0 : slash + 1);
+    if (name.find('.') == std::string::npos && !request.defaultExtension.empty())
+      chosen += "." + request.defaultExtension;
+  }
+  Event e("save-as");
+  e.Text("name", request.proposedName)
+      .Text("folder", request.startFolder)
+      .Text("extension", request.defaultExtension)
+      .Flag("overwrite-prompt", request.overwritePrompt)
+      .Text("answer", chosen.empty() ? "cancel" : chosen)
+      .Flag("answered", answer.answered);
+  log_.Record(e);
+  if (!answer.answered) Unanswered(e);
+  *path = chosen;
+  return !chosen.empty();
+}
+
+int HeadlessUi::ShellOpen(const std::string& path) {
+  BoxAnswer answer = AnswerShell(path);
+  Event e("shell");
+  e.Text("path", path).Number("result", answer.id).Flag("answered", answer.answered);
+  log_.Record(e);
+  return answer.id;
+}
+
 }  // namespace vp::headless

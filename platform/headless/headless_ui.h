@@ -46,6 +46,11 @@ class HeadlessUi : public UserInterface {
   void ScreenSize(int* width, int* height) final;
   void BringToFront(WindowHandle window, int controlId) final;
   bool SetClipboardText(WindowHandle owner, const std::string& text) final;
+  // Records a "save-as" event with the request and the answer. A chosen name without an
+  // extension gets the default one; a relative one is taken in the start folder.
+  bool ChooseSaveAsPath(WindowHandle owner, const SaveAsRequest& request, std::string* path) final;
+  // Records a "shell" event with the path and the result.
+  int ShellOpen(const std::string& path) final;
 
   bool ChooseOpenFile(const std::string& filter, std::string* path) final;
   void BroadcastSettingsChange() final { log_.Record(Event("settings-change")); }
@@ -84,6 +89,16 @@ class HeadlessUi : public UserInterface {
   // Works an open dialog until it ends or the answers run out; returns false when nobody
   // answered it (the caller then presses its closing button).
   virtual bool RunDialog(VirtualDialog& dialog) = 0;
+  // Answers the save-as chooser: the chosen path, or "" for Cancel (unanswered: Cancel).
+  virtual BoxAnswer AnswerSaveAs(const SaveAsRequest& request, std::string* path) {
+    (void)request, (void)path;
+    return {kIdCancel, false};
+  }
+  // Opens the file (or says what would open it); the shell's result (unanswered: opened).
+  virtual BoxAnswer AnswerShell(const std::string& path) {
+    (void)path;
+    return {kShellOpened, false};
+  }
   // Called with the event of every prompt that was not answered, after it is recorded.
   virtual void Unanswered(const Event& event) { (void)event; }
 

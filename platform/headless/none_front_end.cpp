@@ -4,6 +4,7 @@
 
 #include "platform/headless/front_ends.h"
 #include "platform/headless/headless_ui.h"
+#include "platform/process.h"
 
 namespace vp::headless {
 namespace {
@@ -42,6 +43,14 @@ class NoneUi final : public HeadlessUi {
   }
 
   bool RunDialog(VirtualDialog&) override { return false; }
+
+  BoxAnswer AnswerSaveAs(const SaveAsRequest& request, std::string*) override {
+    Say("save-as chooser for \"" + PrintableText(request.proposedName) +
+        "\" cancelled: no one to answer.");
+    return {kIdCancel, false};
+  }
+
+  BoxAnswer AnswerShell(const std::string& path) override { return {OpenWithDesktop(path), true}; }
 
   // Boxes were told already; a dialog is told by its title.
   void Unanswered(const Event& event) override {

@@ -31,6 +31,26 @@ class ScriptUi final : public HeadlessUi {
 
   void ShowBox(const std::string&, const std::string&, unsigned) override {}
 
+  BoxAnswer AnswerSaveAs(const SaveAsRequest&, std::string* path) override {
+    const ScriptLine* line = answers_.Take("save-as");
+    if (!line) return {kIdCancel, false};
+    if (line->rest != "cancel") *path = line->rest;
+    return {kIdOk, true};
+  }
+
+  // Unanswered, the shell opened the file.
+  BoxAnswer AnswerShell(const std::string&) override {
+    const ScriptLine* line = answers_.Take("shell");
+    if (!line) return {kShellOpened, false};
+    char* end = nullptr;
+    long code = strtol(line->rest.c_str(), &end, 10);
+    if (line->rest.empty() || *end != '\0') {
+      Error(*line, "the shell's result is not a number");
+      return {kShellOpened, false};
+    }
+    return {static_cast<int>(code), true};
+  }
+
   bool RunDialog(VirtualDialog& dialog) override {
     const ScriptLine* line = answers_.Take("dialog " + std::to_string(dialog.Template().id));
     if (!line) return false;

@@ -13,6 +13,7 @@
 
 #include "platform/headless/front_ends.h"
 #include "platform/headless/headless_ui.h"
+#include "platform/process.h"
 
 namespace vp::headless {
 namespace {
@@ -218,6 +219,35 @@ class TerminalUi final : public HeadlessUi {
         number < 1 || number > static_cast<int>(items.size()))
       return 0;
     return items[number - 1].id;
+  }
+
+  BoxAnswer AnswerSaveAs(const SaveAsRequest& request, std::string* path) override {
+    tty_.Write("\n[Save as]\nProposed name: " + PrintableText(request.proposedName) + "\n" +
+               (request.startFolder.empty()
+                    ? ""
+                    : "Folder: " + PrintableText(request.startFolder) + "\n"));
+    for (;;) {
+      std::string line;
+      if (!tty_.Ask("Path (Enter: proposed name, c: cancel): ", &line)) return {kIdCancel, false};
+      line = Trim(line);
+      if (Lower(line) == "c") return {kIdCancel, true};
+      if (line.empty()) line = request.proposedName;
+      std::string full =
+          line[0] == '/' || request.startFolder.empty() ? line : request.startFolder + "/" + line;
+      if (request.overwritePrompt && access(full.c_str(), F_OK) == 0) {
+        std::string yes;
+        if (!tty_.Ask(PrintableText(full) + " already exists. Replace it? [y/n]: ", &yes))
+          return {kIdCancel, false};
+        if (Lower(Trim(yes)) != "y") continue;
+      }
+      *path = line;
+      return {kIdOk, true};
+    }
+  }
+
+  BoxAnswer AnswerShell(const std::string& path) override {
+    tty_.Write("\nOpening " + PrintableText(path) + " with xdg-open.\n");
+    return {OpenWithDesktop(path), true};
   }
 
   bool RunDialog(VirtualDialog& dialog) override {

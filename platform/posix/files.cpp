@@ -303,8 +303,10 @@ bool ReplaceFile(const std::string& from, const std::string& to) {
 }
 
 FILE* OpenRegularFile(const std::string& path, FileUse use) {
-  int flags = O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC |
-              (use == FileUse::kRead ? O_RDONLY : O_WRONLY | O_APPEND | O_CREAT);
+  int flags = O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC;
+  if (use == FileUse::kRead) flags |= O_RDONLY;
+  if (use == FileUse::kAppend) flags |= O_WRONLY | O_APPEND | O_CREAT;
+  if (use == FileUse::kCreateNew) flags |= O_WRONLY | O_CREAT | O_EXCL;
   int fd = open(path.c_str(), flags, 0600);
   if (fd < 0) return nullptr;
   struct stat st;
@@ -313,7 +315,7 @@ FILE* OpenRegularFile(const std::string& path, FileUse use) {
     errno = EINVAL;
     return nullptr;
   }
-  FILE* f = fdopen(fd, use == FileUse::kRead ? "rb" : "ab");
+  FILE* f = fdopen(fd, use == FileUse::kRead ? "rb" : use == FileUse::kAppend ? "ab" : "wb");
   if (!f) CloseKeepingError(fd);
   return f;
 }
@@ -330,6 +332,21 @@ bool IsReadableRegularFile(const std::string& path) {
 bool PathExists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0;
+}
+
+bool SetFileReadOnly(const std::string& path, bool readOnly) {
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  bool done =
+      fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+      fchmod(fd, readOnly ? (st.st_mode & 07555 & ~0222) : ((st.st_mode & 07777) | S_IWUSR)) == 0;
+  close(fd);
+  return done;
+}
+
+bool RemoveEmptyDirectory(const std::string& path) {
+  return rmdir(path.c_str()) == 0;
 }
 
 MakeDirResult MakeDirectory(const std::string& path) {

@@ -1,0 +1,210 @@
+// The attachment dialog with real GnuPG and real files: detach, view, keys, and the clean-up.
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "hooklib/core/settings.h"
+#include "hooklib/core/startup.h"
+#include "hooklib/core/temp_files.h"
+#include "hooklib/incoming/attachment_files.h"
+#include "hooklib/incoming/attachments.h"
+#include "incoming_fixture.h"
+#include "platform/process.h"
+
+namespace vptest {
+namespace {
+
+using Texts = std::vector<std::string>;
+constexpr const char* kMemo = "Meet at noon.\nBring the papers.\n";
+
+class Attachments : public IncomingBothVersions {
+ protected:
+  void SetUp() override {
+    IncomingBothVersions::SetUp();
+    vp::InitOrlavexImpl("9.0.1", "1.5.5");
+    temp_ = vp::TempDirQuietly();
+    work_ = temp_ + "/pgptemp";
+    out_ = dir_ + "/out";
+    std::filesystem::create_directories(out_);
+  }
+  // Puts each attachment where the mail script detaches it; returns the argument naming them.
+  std::string Detached(const std::vector<std::pair<std::string, std::string>>& files) {
+    std::string list;
+    for (const auto& [name, content] : files) {
+      WriteFile(temp_ + "/" + name, content);
+      list += (list.empty() ? "" : ",") + ("C:/Notes/" + name);
+    }
+    return list;
+  }
+  void ExpectAllGone(const std::vector<std::pair<std::string, std::string>>& files) {
+    for (const auto& file : files) EXPECT_FALSE(PathExistsForTest(temp_ + "/" + file.first));
+    EXPECT_FALSE(PathExistsForTest(work_));
+  }
+  Texts Listed() const {
+    Texts names;
+    for (const auto& e : Events("list-add")) names.push_back(e["text"]);
+    return names;
+  }
+  std::string temp_, work_, out_;
+};
+
+TEST_P(Attachments, ListsAndDetachesEncryptedSignedAndPlainFilesByteForByte) {
+  std::string binary;
+  for (int i = 0; i < 40000; ++i) binary += static_cast<char>(i * 7 % 256);
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"a.doc.pgp", FromAlice("--recipient bob@example.com --sign --encrypt", binary, false)},
+      {"Notes.TXT.ASC", FromAlice("--sign", kMemo)},
+      {"b.txt", binary}};
+  vp::CopyText(vp::Settings().defaultDirectory, out_.c_str());
+  // Cancelling the chooser for the first of three skips the other two; then all three go.
+  UseScript(
+      "dialog 102 select 1001 \"b.txt\"; select 1001 \"Notes.TXT\"; click 1012; click 1012;"
+      " click 1004\nsave-as cancel\nsave-as a.doc\nsave-as b\nsave-as " +
+      out_ + "/notes.txt\n" + BobTypes() + "message no\nmessage no\nmessage yes\n");
+  ASSERT_EQ(vp::DoDecryptAttachmentsImpl("Bob", Detached(files).c_str()), 0);
+
+  EXPECT_EQ(Listed(), (Texts{"a.doc", "Notes.TXT", "b.txt"}));
+  auto asked = Events("save-as");
+  ASSERT_EQ(asked.size(), 4u);
+  EXPECT_EQ(asked[1]["name"], "a.doc");
+  EXPECT_EQ(asked[1]["extension"], "doc");
+  EXPECT_EQ(asked[1]["folder"], out_);
+  EXPECT_EQ(asked[2]["answer"], out_ + "/b.txt");  // the default extension added
+  EXPECT_EQ(ReadFile(out_ + "/a.doc"), binary);
+  EXPECT_EQ(ReadFile(out_ + "/b.txt"), binary);
+  EXPECT_EQ(ReadFile(out_ + "/notes.txt"), kMemo);
+  EXPECT_EQ(Boxes().back(), "Question: " + Format(145, ""));
+  ASSERT_EQ(Events("shell").size(), 1u);
+  EXPECT_EQ(Events("shell")[0]["path"], out_ + "/notes.txt");
+  ExpectAllGone(files);
+}
+
+// Detach never loses the file it replaces; the clean-up wipes only the temporary folder's files.
+TEST_P(Attachments, FailedDetachKeepsTheTargetAndCleanUpSparesFilesElsewhere) {
+  std::string encrypted = FromAlice("--recipient bob@example.com --encrypt", kMemo);
+  const std::vector<std::pair<std::string, std::string>> files = {{"r.pgp", encrypted},
+                                                                  {"plain.txt", kMemo}};
+  Detached(files);
+  vp::Settings().bShowAttLaunchDialog = 0;
+  WriteFile(out_ + "/r", "keep me");
+  WriteFile(dir_ + "/r.pgp", "the user's own");
+  const std::string cwd = std::filesystem::current_path();
+  std::filesystem::current_path(dir_);
+  UseScript(
+      "dialog 102 unselect-all; select-index 1001 1; click 1012; unselect-all;"
+      " select-index 1001 0; click 1012; click 1004\nsave-as " +
+      out_ + "/r\nsave-as " + out_ + "/plain.txt\ndialog 104 click 2\n");
+  int rc = vp::DoDecryptAttachmentsImpl("Bob", ("r.pgp,plain.txt," + dir_ + "/r.pgp").c_str());
+  std::filesystem::current_path(cwd);
+  ASSERT_EQ(rc, 0);
+  EXPECT_EQ(ReadFile(out_ + "/r"), "keep me");
+  EXPECT_EQ(ReadFile(dir_ + "/r.pgp"), "the user's own");
+  EXPECT_EQ(ReadFile(out_ + "/plain.txt"), kMemo);
+  EXPECT_EQ(Boxes(), Texts{"Information: " + Format(146, out_ + "/plain.txt")});
+  Texts left;
+  for (const auto& entry : std::filesystem::directory_iterator(out_))
+    left.push_back(entry.path().filename());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (Texts{"plain.txt", "r"}));
+  ExpectAllGone(files);
+}
+
+TEST_P(Attachments, ViewCopiesAreOpenedByDisplayNameAndGoWhenTheDialogCloses) {
+  std::string encrypted = FromAlice("--recipient bob@example.com --encrypt", kMemo);
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"x.pgp", encrypted}, {"y.GPG", encrypted}, {"z.asc", encrypted}, {"p.txt", kMemo}};
+  std::string list = Detached(files);
+  // The plain file, listed first, is selected from the start; its second view stops the run.
+  UseScript(
+      "dialog 102 select 1001 \"x\"; select 1001 \"y\"; select 1001 \"z\"; click 1014;"
+      " click 1014; click 1004\n" +
+      BobTypes() + "shell 42\nshell 31\n");
+  ASSERT_EQ(vp::DoDecryptAttachmentsImpl("Bob", list.c_str()), 0);
+
+  Texts opened;
+  for (const auto& e : Events("shell")) opened.push_back(e["path"]);
+  EXPECT_EQ(opened, (Texts{work_ + "/p.txt", work_ + "/x", work_ + "/y", work_ + "/z"}));
+  const Texts boxes = Boxes();
+  // The shell's failure is told; the second copy of the plain file is refused, not rewritten.
+  EXPECT_NE(std::find(boxes.begin(), boxes.end(),
+                      "Error: There is no application associated with the given filename "
+                      "extension."),
+            boxes.end());
+  EXPECT_NE(std::find(boxes.begin(), boxes.end(),
+                      "Error: " + work_ + "/p.txt cannot be opened for writing!"),
+            boxes.end());
+  ExpectAllGone(files);
+}
+
+TEST_P(Attachments, HeldViewCopyAsksRetryOrCancel) {
+  ASSERT_EQ(vp::CreateTempWorkDir(), 0);
+  const std::string copy = work_ + "/v.doc";
+  WriteFile(copy, kMemo);
+  ASSERT_EQ(chmod(copy.c_str(), 0400), 0);
+  int held = open(copy.c_str(), O_RDONLY);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  UseScript("message retry\nmessage cancel\n");
+  vp::RemoveViewCopies("v.doc.pgp,w.txt");
+  auto warnings = Events("message");
+  ASSERT_EQ(warnings.size(), 2u);
+  EXPECT_EQ(warnings[0]["caption"], "Warning");
+  EXPECT_EQ(warnings[0]["buttons"], "retrycancel");
+  EXPECT_NE(warnings[0]["text"].get<std::string>().find("\"" + copy + "\""), std::string::npos);
+  EXPECT_EQ(ReadFile(copy), kMemo);
+
+  close(held);
+  vp::RemoveViewCopies("v.doc.pgp");
+  EXPECT_EQ(Events("message").size(), 2u);
+  EXPECT_FALSE(PathExistsForTest(work_));
+}
+
+TEST_P(Attachments, ProcessKeysBeforeAndAfterDecryptionAndWithNone) {
+  std::string key = ExportKey(erin_, "erin@example.org");
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"erin.asc", key},
+      {"k.pgp", FromAlice("--recipient bob@example.com --encrypt", key)},
+      {"none.txt", kMemo}};
+  std::string list = Detached(files);
+  UseScript("dialog 102 select 1001 \"k\"; select 1001 \"none.txt\"; click 1013; click 1004\n" +
+            BobTypes() + "dialog 106 click 1004\ndialog 106 click 1004\n");
+  ASSERT_EQ(vp::DoDecryptAttachmentsImpl("Bob", list.c_str()), 0);
+
+  Texts titles;
+  for (const auto& e : Events("set-title")) titles.push_back(e["text"]);
+  EXPECT_EQ(titles, (Texts{vp::MessageString(157), vp::MessageString(157)}));
+  EXPECT_EQ(
+      Boxes(),
+      (Texts{"Warning: " + Format(151, "file", "erin.asc"), "Warning: " + Format(154, "erin.asc"),
+             "Warning: " + Format(151, "file", "k.pgp"), "Warning: " + Format(155, "none.txt")}));
+  std::string listing;
+  EXPECT_NE(Gpg(version_, bob_, "--list-keys erin@example.org", &listing), 0) << "imported";
+  ExpectAllGone(files);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothVersions, Attachments, testing::Values(GnuPG::k1, GnuPG::k2),
+                         VersionName);
+
+TEST_F(IncomingFixture, ShellResultsAndDefaultExtensions) {
+  EXPECT_EQ(vp::DefaultExtension("archive.tar.gz"), "tar");
+  EXPECT_EQ(vp::DefaultExtension("report.doc"), "doc");
+  EXPECT_EQ(vp::DefaultExtension("README"), "");
+  UseScript("shell 2\nshell 33\nshell 12\n");
+  for (int i = 0; i < 3; ++i) vp::OpenWithShell("/x/y.doc");
+  EXPECT_EQ(Boxes(), Texts{"Error: The specified file was not found."});
+
+  // Without xdg-open nothing can open the file.
+  const std::string path = getenv("PATH");
+  setenv("PATH", dir_.c_str(), 1);
+  int result = vp::OpenWithDesktop(dir_ + "/y.doc");
+  setenv("PATH", path.c_str(), 1);
+  EXPECT_EQ(result, vp::kShellNoAssociation);
+}
+
+}  // namespace
+}  // namespace vptest
