@@ -8,6 +8,7 @@
 #include "control/control_resources.h"
 #include "control/passphrase_expiry.h"
 #include "control/startup_link.h"
+#include "hooklib/core/messages.h"
 #include "platform/clock.h"
 #include "platform/instance_lock.h"
 
@@ -32,6 +33,7 @@ intptr_t AboutProc(Dialog& dialog, DialogMessage message, int controlId, void* p
 
 void ControlProgram::Created(Dialog& window) {
   window_ = &window;
+  CenterWindow(window.Window());
   Ui().ShowMainWindow(state_.startMin ? WindowShow::kMinimised : WindowShow::kNormal);
   window.SetCheck(kIdAutoStart, StartupLinkExists());
   window.SetCheck(kIdStartMin, state_.startMin);
