@@ -1,5 +1,6 @@
 // Text services shared across the library: a tokenizer with an explicit cursor, path parts.
 #pragma once
+#include <string>
 
 namespace vp {
 
@@ -10,5 +11,17 @@ char* NextToken(char* text, const char* delimiters, char** cursor);
 // The part of `path` after its last path separator (the whole path when it has none).
 const char* GetFileNamePart(const char* path);
 char* GetFileNamePart(char* path);
+
+// Calls fn(token) for each token of a copy of `text` (null counts as empty); the caller's text
+// stays whole.
+template <typename Fn>
+void ForEachToken(const char* text, const char* delimiters, Fn fn) {
+  std::string copy(text ? text : "");
+  char* cursor = nullptr;
+  for (char* token = NextToken(copy.data(), delimiters, &cursor); token;
+       token = NextToken(copy.data(), delimiters, &cursor)) {
+    fn(token);
+  }
+}
 
 }  // namespace vp

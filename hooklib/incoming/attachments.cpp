@@ -56,17 +56,6 @@ std::string DisplayName(const char* part) {
   return name;
 }
 
-// Calls fn(entry) for each non-empty entry of a copy of the comma-separated `list`.
-template <typename Fn>
-void ForEachEntry(const char* list, Fn fn) {
-  std::string copy(list ? list : "");
-  char* cursor = nullptr;
-  for (char* entry = NextToken(copy.data(), ",", &cursor); entry;
-       entry = NextToken(copy.data(), ",", &cursor)) {
-    fn(entry);
-  }
-}
-
 // A name that is a file in the folder it is joined to, not the folder or its parent.
 bool IsFileName(const char* part) {
   return part[0] && strcmp(part, ".") != 0 && strcmp(part, "..") != 0;
@@ -190,7 +179,7 @@ intptr_t AttachmentsProc(Dialog& dialog, DialogMessage message, int controlId, v
 void WipeDetachedFiles(const char* attachments) {
   const char* dir = TempDirQuietly();
   if (!dir[0]) return;
-  ForEachEntry(attachments, [&](char* entry) {
+  ForEachToken(attachments, ",", [&](char* entry) {
     const char* part = GetFileNamePart(entry);
     std::string path = std::string(dir) + kPathSeparator + part;
     if (IsFileName(part) && path.size() < kPathSize) WipeFile(path.c_str());
@@ -201,7 +190,7 @@ void WipeDetachedFiles(const char* attachments) {
 
 void RemoveViewCopies(const char* attachments) {
   const std::string dir = WorkDir();
-  ForEachEntry(attachments, [&](char* entry) {
+  ForEachToken(attachments, ",", [&](char* entry) {
     std::string name = DisplayName(GetFileNamePart(entry));
     std::string path = dir + kPathSeparator + name;
     if (!IsFileName(name.c_str()) || path.size() >= kPathSize) return;

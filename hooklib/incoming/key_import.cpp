@@ -31,17 +31,6 @@ constexpr int kImportedAndSignedMessage = 167;
 char g_caption[256];
 char g_source[256];
 
-// Calls fn on each line of a run result (a copy; the result stays whole).
-template <typename Fn>
-void ForEachLine(const char* result, Fn fn) {
-  std::string text(result ? result : "");
-  char* cursor = nullptr;
-  for (char* line = NextToken(text.data(), "\r\n", &cursor); line;
-       line = NextToken(text.data(), "\r\n", &cursor)) {
-    fn(line);
-  }
-}
-
 // True when `fingerprint` ends with `reference` (a fingerprint or a 16-digit key id); GnuPG
 // writes both in the same upper-case hex.
 bool SameKey(const std::string& fingerprint, const char* reference) {
@@ -61,7 +50,7 @@ RingEntry LookOnRing(const char* reference) {
   const char* listing = RunGnuPG("--with-colons --fixed-list-mode --list-sigs", reference, nullptr,
                                  Settings().passphrase);
   WriteTrace("%s", listing);
-  ForEachLine(listing, [&](const char* line) {
+  ForEachToken(listing, "\r\n", [&](const char* line) {
     if (StartsWith(line, "pub:")) entry.listed = true;
     if (!StartsWith(line, "sig:")) return;
     char signatureClass[16];
@@ -78,7 +67,7 @@ RingEntry LookOnRing(const char* reference) {
 // writes it onto the end of a log line, where it is no status line.)
 bool ImportedEveryListedKey(const char* result) {
   std::vector<std::string> taken;
-  ForEachLine(result, [&](const char* line) {
+  ForEachToken(result, "\r\n", [&](const char* line) {
     if (StartsWith(line, "[GNUPG:] IMPORT_OK ")) taken.push_back(StatusField(line, 2));
   });
   const StringList& keys = KeyIdList();
