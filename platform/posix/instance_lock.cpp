@@ -5,7 +5,6 @@
 #include "platform/instance_lock.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +12,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+
+#include "platform/posix/home_folder.h"
 
 namespace vp {
 
@@ -35,12 +36,9 @@ std::string LockPath(const char* name) {
   if (runtime && runtime[0] == '/') {
     folder = std::string(runtime) + "/veilpost";
   } else {
-    struct passwd pw;
-    struct passwd* found = nullptr;
-    char buf[4096];
-    if (getpwuid_r(geteuid(), &pw, buf, sizeof buf, &found) != 0 || !found || !found->pw_dir)
-      return "";
-    std::string cache = std::string(found->pw_dir) + "/.cache";
+    std::string home = PasswordHomeFolder();
+    if (home.empty()) return "";
+    std::string cache = home + "/.cache";
     mkdir(cache.c_str(), 0700);
     folder = cache + "/veilpost";
   }

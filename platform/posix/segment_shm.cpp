@@ -12,7 +12,6 @@
 // fork takes a lock of its own on the object, so its exit cannot release its parent's lock.
 #include <fcntl.h>
 #include <pthread.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -25,6 +24,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/posix/home_folder.h"
 #include "platform/segment.h"
 
 namespace vp {
@@ -55,22 +55,10 @@ std::string SegmentName() {
   return name;
 }
 
-// The user's home from the password database: the environment may differ between processes.
-std::string HomeFolder() {
-  struct passwd pw;
-  struct passwd* found = nullptr;
-  char buf[4096];
-  if (getpwuid_r(geteuid(), &pw, buf, sizeof buf, &found) == 0 && found && found->pw_dir &&
-      found->pw_dir[0] == '/') {
-    return found->pw_dir;
-  }
-  return "";
-}
-
 // The private folder for the gate files, created 0700; "" (with the reason kept) when it cannot
 // be made or is not a folder of ours that only we can enter.
 std::string GateFolder() {
-  std::string home = HomeFolder();
+  std::string home = PasswordHomeFolder();
   if (home.empty()) {
     Fail("the user has no home folder");
     return "";
