@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "host/commands.h"
+#include "veilpost_version.h"
 
 int main(int argc, char** argv) {
   // "veilpost help [COMMAND]" is "veilpost [COMMAND] --help".
@@ -15,6 +16,8 @@ int main(int argc, char** argv) {
   CLI::App app{"veilpost: drives the Veilpost hook library as the mail client's script does"};
   app.name("veilpost");
   app.footer("veilpost help COMMAND shows the help of one command.");
+  app.set_version_flag("--version", "veilpost " VEILPOST_VERSION,
+                       "Show the release number and exit");
   app.require_subcommand(1);
   vphost::AddCallCommand(app);
   vphost::AddStatusCommand(app);

@@ -2,12 +2,13 @@
 #include <cstring>
 
 #include "platform/segment.h"
+#include "veilpost_version.h"
 
 namespace vp {
 
 void InitialSharedSettings(SharedSettings* s) {
   std::memset(s, 0, sizeof *s);
-  static const char kVersion[] = "Veilpost Ver 1.5.5 for GnuPG";
+  static const char kVersion[] = "Veilpost Ver " VEILPOST_VERSION " for GnuPG";
   static_assert(sizeof kVersion <= sizeof s->szVersion);
   std::memcpy(s->szVersion, kVersion, sizeof kVersion);
   s->time_start = 0;

@@ -21,6 +21,7 @@
 #include "support/keyrings.h"
 #include "support/registry_file.h"
 #include "ui_fixture.h"
+#include "veilpost_version.h"
 
 extern char** environ;
 
@@ -164,6 +165,20 @@ TEST_F(ControlProgram, TrayMenuWindowAndShellRestart) {
   EXPECT_NE(ReadFile(RegistryPath()).find("\"TrayMin\"=dword:00000000"), std::string::npos);
   EXPECT_NE(ReadFile(RegistryPath()).find("\"StartMin\"=dword:00000001"), std::string::npos);
   vp::ProcessDetach();
+}
+
+// The About box shows the release the build was made as, and the host program tells the same one.
+TEST_F(ControlProgram, AboutBoxAndHostShowTheBuildsReleaseNumber) {
+  UseScript("menu 1024\nmenu 1028\n");
+  ASSERT_EQ(Run(), 0);
+  std::vector<std::string> shown;
+  for (const auto& e : Events("set-text"))
+    if (e["id"] == 1007) shown.push_back(e["text"]);
+  EXPECT_EQ(shown, std::vector<std::string>{"Veilpost Ver " VEILPOST_VERSION " for GnuPG"})
+      << RawLog();
+  std::string out;
+  EXPECT_EQ(RunCommand(VeilpostBinary() + " --version", &out), 0);
+  EXPECT_EQ(out, "veilpost " VEILPOST_VERSION "\n");
 }
 
 TEST_F(ControlProgram, ClearingMakesGnuPGsAgentForgetToo) {

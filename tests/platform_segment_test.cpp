@@ -17,6 +17,7 @@
 
 #include "platform/segment.h"
 #include "support/test_env.h"
+#include "veilpost_version.h"
 
 extern char** environ;
 
@@ -32,8 +33,8 @@ std::string Dump(const vp::SharedSettings* s) {
          std::to_string(s->bUseAgent);
 }
 
-const std::string kInitial =
-    "version=Veilpost Ver 1.5.5 for GnuPG;key=;pass=;dir=;gpg=;start=0;cache=0;flags=111110";
+const std::string kInitial = "version=Veilpost Ver " VEILPOST_VERSION
+                             " for GnuPG;key=;pass=;dir=;gpg=;start=0;cache=0;flags=111110";
 
 // Child role: obeys one command per line on stdin and answers one line on stdout.
 int SegmentChild(int, char**) {
