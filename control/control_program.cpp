@@ -94,6 +94,11 @@ void ControlProgram::TrayClicked(bool doubleClick) {
   Ui().BringToFront(window_->Window(), -1);
 }
 
+void ControlProgram::MinimiseRequested() {
+  Ui().ShowMainWindow(WindowShow::kMinimised);
+  if (state_.trayMin) Ui().ShowMainWindow(WindowShow::kHidden);
+}
+
 void ControlProgram::TaskbarCreated() {
   Ui().SetTrayIcon(true, kTrayIconId, kTrayTip);
 }

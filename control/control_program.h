@@ -18,6 +18,7 @@ class ControlProgram final : public MainWindowProc {
   void TrayClicked(bool doubleClick) override;
   void TaskbarCreated() override;
   void EndRequested() override { Command(kIdExitCommand); }
+  void MinimiseRequested() override;
 
  private:
   static constexpr int kIdExitCommand = 1028;

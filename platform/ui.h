@@ -58,7 +58,8 @@ class Dialog {
   // Whether item `index` is selected; what multi-selection lists need to walk their selection.
   virtual bool ListIsSelected(int id, int index) { return ListSelection(id) == index; }
   virtual void Enable(int id, bool enabled) = 0;
-  // The range an up-down control's arrows keep its buddy's number in; typed text is not bound.
+  // The range an up-down control's arrows keep its buddy's number in (the edit just before it);
+  // typed text is not bound.
   virtual void SetRange(int id, int low, int high) {
     (void)id;
     (void)low;
@@ -97,8 +98,12 @@ class MainWindowProc {
   virtual void TrayClicked(bool doubleClick) = 0;
   // The shell's notification area was made anew and holds none of the old icons.
   virtual void TaskbarCreated() = 0;
-  // The session asked the program to end (SIGTERM, SIGINT, logoff).
+  // The session asked the program to end (SIGTERM, SIGINT, logoff), or the user closed the
+  // window through its system menu.
   virtual void EndRequested() = 0;
+  // The user minimised the window (system menu or minimise box); the program decides whether
+  // it goes to the taskbar or the tray.
+  virtual void MinimiseRequested() = 0;
 };
 
 // What the save-as chooser is asked with.

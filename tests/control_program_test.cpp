@@ -90,27 +90,44 @@ TEST(PassphraseExpiry, ElapsedAgainstTheIntervalAsSigned32BitValues) {
 }
 
 TEST_F(ControlProgram, ALibraryPassphraseExpiresAtTheIntervalAndIsAskedAgain) {
-  WriteConfigKey({Num("CacheInterval", 2)});
-  UseScript("dialog 104 type 1005 secret; click 1\n");
+  UseKeyring(GnuPG::k1, "alice", dir_);
+  WriteConfigKey({Num("CacheInterval", 2), Str("GpgProgramPath", GnuPGProgram(GnuPG::k1)),
+                  Num("UseAgent", 0)});
+  // Alice signs a memo through the library as her mail client would; the first time she types.
+  const std::string signOnly = "dialog 101 uncheck 1011; uncheck 1010; click 1\n";
+  const std::string sign =
+      VeilpostBinary() + " call DoEncrypt '' 'Alice Example/Acme' Bob " + "'Signed.' '' 2>&1";
+  auto askedForPassphrase = [&] {
+    size_t n = 0;
+    for (const auto& e : Events("dialog-open")) n += e["id"] == 103;
+    return n;
+  };
   vp::ProcessAttach();  // holds the segment for the test's own look at it
   pid_t corvane = Start();
   WaitForMore("timer", 0);
-  ASSERT_EQ(RunCommand(TestBinary() + " --child type-passphrase"), 0);
-  EXPECT_STREQ(vp::Settings().passphrase, "secret");
+  UseScript(signOnly + "dialog 103 type 1005 " + Alice().passphrase + "; click 1\n");
+  std::string out;
+  ASSERT_EQ(RunCommand(sign, &out), 0);
+  ASSERT_EQ(out, "0\n") << RawLog();
+  EXPECT_STREQ(vp::Settings().passphrase, Alice().passphrase);
   EXPECT_EQ(vp::Settings().time_start, kT0);
+  UseScript(signOnly);
+  ASSERT_EQ(RunCommand(sign, &out), 0);
+  EXPECT_EQ(out, "0\n") << "signed with the cached passphrase";
+  EXPECT_EQ(askedForPassphrase(), 1u);
 
   SetTime(kT0 + 119);
   TwoTicks();
-  EXPECT_STREQ(vp::Settings().passphrase, "secret");
+  EXPECT_STREQ(vp::Settings().passphrase, Alice().passphrase);
   SetTime(kT0 + 120);
   TwoTicks();
   EXPECT_STREQ(vp::Settings().passphrase, "");
   EXPECT_EQ(vp::Settings().time_start, kT0 + 120);
 
   // The library has nothing cached, so it asks again (nobody answers this time).
-  size_t asked = Events("dialog-open").size();
-  RunCommand(TestBinary() + " --child type-passphrase");
-  EXPECT_EQ(Events("dialog-open").size(), asked + 1);
+  ASSERT_EQ(RunCommand(sign, &out), 0);
+  EXPECT_EQ(out, "-1\n");
+  EXPECT_EQ(askedForPassphrase(), 2u);
 
   kill(corvane, SIGTERM);
   EXPECT_EQ(Wait(corvane), 0);
@@ -145,14 +162,18 @@ TEST_F(ControlProgram, TrayMenuWindowAndShellRestart) {
   UseScript(
       "menu 1026\n"
       "taskbar-created\n"
+      "system-menu minimise\n"
       "window 125 click 1031\n"
+      "system-menu minimise\n"
       "tray double-click\n"
       "menu 1028\n");
   vp::ProcessAttach();
   ASSERT_EQ(Run(), 0);
   std::vector<std::string> shown;
   for (const auto& e : Events("window-show")) shown.push_back(e["show"]);
-  EXPECT_EQ(shown, (std::vector<std::string>{"minimised", "hidden", "normal", "restored"}));
+  // Minimised to the tray while that is set, to the taskbar once it is cleared.
+  EXPECT_EQ(shown, (std::vector<std::string>{"minimised", "hidden", "minimised", "hidden",
+                                             "minimised", "normal", "restored"}));
   auto menus = Events("menu");
   ASSERT_EQ(menus.size(), 2u);
   EXPECT_EQ(menus[0]["items"], "About Veilpost ...|-|Options ...|Clear cached passphrase|-|Exit");
@@ -241,6 +262,23 @@ TEST_F(ControlProgram, OptionsStoreTheTypedMinutesClampedAndBrowseSetsTheAgentAt
   EXPECT_FALSE(chooser[1]["answered"]) << "a file that cannot run is no program";
 }
 
+// The arrows of the minutes field stop at 0 and 99 and go on from a number typed within that
+// range.
+TEST_F(ControlProgram, TheMinutesArrowsKeepToTheirRange) {
+  WriteConfigKey({Num("CacheInterval", 98)});
+  UseScript(
+      "menu 1025\ndialog 110 spin 1003 up; spin 1003 up; click 1\n"
+      "menu 1025\ndialog 110 type 1002 1; spin 1003 down; spin 1003 down; spin 1003 up; click 1\n"
+      "menu 1028\n");
+  ASSERT_EQ(Run(), 0);
+  std::vector<std::string> minutes;
+  for (const auto& e : Events("set-text"))
+    if (e["id"] == 1002) minutes.push_back(e["text"]);
+  EXPECT_EQ(minutes, (std::vector<std::string>{"98", "99", "99", "99", "1", "0", "0", "1"}));
+  EXPECT_NE(ReadFile(RegistryPath()).find("\"CacheInterval\"=dword:00000001"), std::string::npos);
+  EXPECT_EQ(Events("script-error").size(), 0u) << RawLog();
+}
+
 TEST_F(ControlProgram, EveryFailedRegistryWriteIsToldOnce) {
   setenv("VEILPOST_FAULTS", "registry.open@*", 1);
   UseScript("window 125 click 1030\nmenu 1028\n");
@@ -273,12 +311,12 @@ TEST_F(ControlProgram, TheAutostartEntryIsMadeAndRemovedByTheCheckBox) {
       << ReadFile(entry);
   EXPECT_EQ(vp::DesktopExecValue("/opt/a b/$x%\\\"c"), "\"/opt/a b/\\\\$x%%\\\\\\\\\\\\\"c\"");
 
-  if (geteuid() == 0) GTEST_SKIP() << "root removes a file from any folder";
-  chmod((dir_ + "/config/autostart").c_str(), 0555);
+  // A folder planted under the entry's name cannot be deleted as a file, not even by root.
+  ASSERT_EQ(unlink(entry.c_str()), 0);
+  ASSERT_EQ(mkdir(entry.c_str(), 0700), 0);
+  WriteFile(entry + "/x", "");
   UseScript("window 125 click 1029\nmenu 1028\n");
-  int rc = Run();
-  chmod((dir_ + "/config/autostart").c_str(), 0755);
-  ASSERT_EQ(rc, 0);
+  ASSERT_EQ(Run(), 0);
   EXPECT_EQ(Texts(Events("message")),
             (std::vector<std::string>{"Unable to delete " + entry + "!"}));
   EXPECT_TRUE(PathExistsForTest(entry));
@@ -300,11 +338,14 @@ TEST_F(ControlProgram, APersonUsesItOnTheTerminal) {
   }
   Keyboard keys(master);
   ASSERT_TRUE(keys.WaitFor("3) Clear cached passphrase"));
-  ASSERT_TRUE(keys.WaitFor("(t: tray menu): "));
+  ASSERT_TRUE(keys.WaitFor("(t: tray menu, m: minimise): "));
   std::snprintf(vp::Settings().passphrase, sizeof vp::Settings().passphrase, "typed");
   for (int i = 0; i < 500 && vp::Settings().passphrase[0]; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_STREQ(vp::Settings().passphrase, "") << "the timer ran while it waited";
+  keys.Type("m\n");
+  ASSERT_TRUE(keys.WaitFor("m: minimise): "));
+  EXPECT_EQ(Events("window-show").back()["show"], "minimised");
   keys.Type("t\n");
   ASSERT_TRUE(keys.WaitFor("6. Exit"));
   keys.Type("6\n");

@@ -185,6 +185,15 @@ bool ParseAction(const std::string& text, ScriptAction* action, std::string* err
     }
     return true;
   }
+  if (verb == "spin") {
+    action->text = rest;
+    if (!ParseInt(TakeWord(action->text), &action->id) ||
+        (action->text != "up" && action->text != "down")) {
+      *error = "spin wants an up-down control id and up or down";
+      return false;
+    }
+    return true;
+  }
   if (verb == "unselect-all") {
     if (!rest.empty() && !ParseInt(rest, &action->id)) {
       *error = "unselect-all takes a list id";

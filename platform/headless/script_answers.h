@@ -43,6 +43,7 @@ class ScriptAnswers {
 //   type ID TEXT | type ID "TEXT"           -> verb, id, text
 //   select "TEXT" | select ID "TEXT"        -> verb, id (-1: the first list box), text
 //   select-index ID N                       -> verb, id, index
+//   spin ID up | spin ID down               -> verb, id, text "up" / "down" (an up-down's arrow)
 //   unselect-all [ID]                       -> verb, id (-1: the first list box)
 //   key enter | key escape                  -> verb "key", text "enter" / "escape"
 struct ScriptAction {

@@ -59,10 +59,12 @@ class ScriptUi final : public HeadlessUi {
   }
 
   // The main window's lines, in file order: "window N ACTIONS", "menu ID" (the tray menu's
-  // item), "tray double-click" and "taskbar-created" (the shell restarted).
+  // item), "tray double-click", "taskbar-created" (the shell restarted) and "system-menu
+  // minimise" / "system-menu close".
   void MainWindowStep(VirtualDialog& window, MainWindowProc& proc, int waitMs) override {
-    const ScriptLine* line = answers_.TakeFirstOf(
-        {"window " + std::to_string(window.Template().id), "menu", "tray", "taskbar-created"});
+    const ScriptLine* line =
+        answers_.TakeFirstOf({"window " + std::to_string(window.Template().id), "menu", "tray",
+                              "taskbar-created", "system-menu"});
     if (!line) {
       WaitMs(waitMs);
       return;
@@ -84,6 +86,13 @@ class ScriptUi final : public HeadlessUi {
         proc.TrayClicked(true);
     } else if (line->kind == "taskbar-created") {
       proc.TaskbarCreated();
+    } else if (line->kind == "system-menu") {
+      if (line->rest == "minimise")
+        proc.MinimiseRequested();
+      else if (line->rest == "close")
+        proc.EndRequested();
+      else
+        Error(*line, "system-menu wants minimise or close");
     } else {
       ApplyLine(window, *line);
     }
@@ -116,6 +125,7 @@ class ScriptUi final : public HeadlessUi {
     if (a.verb == "check") return dialog.SetChecked(a.id, true);
     if (a.verb == "uncheck") return dialog.SetChecked(a.id, false);
     if (a.verb == "type") return dialog.Type(a.id, a.text);
+    if (a.verb == "spin") return dialog.Spin(a.id, a.text == "up");
     int list = a.id == -1 ? dialog.FirstListId() : a.id;
     if (a.verb == "select") return dialog.SelectText(list, a.text);
     if (a.verb == "select-index") return dialog.SelectIndex(a.id, a.index);

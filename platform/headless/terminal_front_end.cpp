@@ -185,7 +185,7 @@ class TerminalUi final : public HeadlessUi {
   void MainWindowStep(VirtualDialog& window, MainWindowProc& proc, int waitMs) override {
     if (mainChoices_.empty()) {
       mainChoices_ = Draw(window);
-      tty_.Write("Choose a number (t: tray menu): ");
+      tty_.Write("Choose a number (t: tray menu, m: minimise): ");
     }
     if (!tty_.WaitForLine(waitMs)) return;
     std::vector<int> numbered = std::move(mainChoices_);
@@ -199,6 +199,8 @@ class TerminalUi final : public HeadlessUi {
     int number = 0;
     if (line == "t")
       proc.TrayClicked(false);
+    else if (line == "m")
+      proc.MinimiseRequested();
     else if (ParseNumber(line, &number) && number >= 1 &&
              number <= static_cast<int>(numbered.size()))
       Act(window, numbered[number - 1]);

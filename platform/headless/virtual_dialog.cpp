@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 
 #include "platform/headless/window_table.h"
 
@@ -244,8 +245,11 @@ void VirtualDialog::Enable(int id, bool enabled) {
 }
 
 void VirtualDialog::SetRange(int id, int low, int high) {
-  const Control* c = Find(id);
+  Control* c = FindMutable(id);
   if (!c || c->kind != ControlKind::kUpDown) return;
+  c->low = low;
+  c->high = high;
+  c->position = std::clamp(c->position, std::min(low, high), std::max(low, high));
   log_.Record(ControlEvent("range", *c).Number("low", low).Number("high", high));
 }
 
@@ -343,6 +347,26 @@ std::string VirtualDialog::UnselectAll(int id) {
   if (!c || c->kind != ControlKind::kListBox) return "no list " + std::to_string(id);
   if (!c->enabled) return "control " + std::to_string(id) + " is disabled";
   ListSelect(id, -1);
+  return {};
+}
+
+std::string VirtualDialog::Spin(int id, bool up) {
+  Control* c = FindMutable(id);
+  if (!c || c->kind != ControlKind::kUpDown)
+    return "control " + std::to_string(id) + " is not an up-down control";
+  if (!c->enabled) return "control " + std::to_string(id) + " is disabled";
+  size_t at = static_cast<size_t>(c - controls_.data());
+  if (at == 0 || controls_[at - 1].kind != ControlKind::kEdit || !controls_[at - 1].enabled)
+    return "up-down control " + std::to_string(id) + " has no enabled edit before it";
+  const int lo = std::min(c->low, c->high), hi = std::max(c->low, c->high);
+  const std::string& typed = controls_[at - 1].text;
+  // An empty edit counts as 0; anything else must be a whole decimal number.
+  char* end = nullptr;
+  long value = strtol(typed.c_str(), &end, 10);
+  if (*end == '\0' && value >= lo && value <= hi) c->position = static_cast<int>(value);
+  int step = (c->high >= c->low) == up ? 1 : -1;
+  c->position = std::clamp(c->position + step, lo, hi);
+  SetText(controls_[at - 1].id, std::to_string(c->position));
   return {};
 }
 

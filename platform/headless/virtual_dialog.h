@@ -29,6 +29,8 @@ struct Control {
   bool enabled;
   bool checked = false;
   std::vector<ListItem> items;
+  // An up-down control's range and position; the system starts them at 100..0 and 0.
+  int low = 100, high = 0, position = 0;
 
   bool IsPassword() const { return kind == ControlKind::kEdit && (style & kEditPassword); }
   bool IsReadOnly() const { return kind == ControlKind::kEdit && (style & kEditReadOnly); }
@@ -94,6 +96,10 @@ class VirtualDialog final : public Dialog {
   std::string SelectIndex(int id, int index);
   std::string SelectText(int id, const std::string& text);
   std::string UnselectAll(int id);
+  // One click on an arrow of up-down control `id`: the edit before it (its buddy) shows the
+  // next number toward the range's high end (up) or low end (down), never past it. The buddy's
+  // text is where the arrows go on from when it is a number within the range.
+  std::string Spin(int id, bool up);
   void PressEnter();   // the default button
   void PressEscape();  // id 2, when the dialog has one
   // Closes a dialog nobody answers: id 2, else an "Exit"/"Close" button, else OK. When the
