@@ -2,7 +2,7 @@
 #include <string>
 
 #include "hooklib/resources/dialogs.h"
-#include "platform/headless/script_answers.h"
+#include "platform/script_answers.h"
 #include "ui_fixture.h"
 
 namespace {
@@ -207,18 +207,18 @@ TEST(UiScriptActions, SelectTellsAListIdFromAnItemText) {
       {"select \"Bob \\\"B\\\" Example\"", -1, "Bob \"B\" Example"},
   };
   for (const Case& c : cases) {
-    vp::headless::ScriptAction action;
+    vp::uiscript::ScriptAction action;
     std::string error;
-    ASSERT_TRUE(vp::headless::ParseAction(c.text, &action, &error)) << c.text << ": " << error;
+    ASSERT_TRUE(vp::uiscript::ParseAction(c.text, &action, &error)) << c.text << ": " << error;
     EXPECT_EQ(action.id, c.id) << c.text;
     EXPECT_EQ(action.text, c.item) << c.text;
   }
-  vp::headless::ScriptAction action;
+  vp::uiscript::ScriptAction action;
   std::string error;
-  EXPECT_FALSE(vp::headless::ParseAction("select \"unterminated", &action, &error));
-  EXPECT_FALSE(vp::headless::ParseAction("key space", &action, &error));
-  EXPECT_FALSE(vp::headless::ParseAction("click one", &action, &error));
-  EXPECT_EQ(vp::headless::SplitActions(" click 1 ;; type 5 \"x;y\" ;"),
+  EXPECT_FALSE(vp::uiscript::ParseAction("select \"unterminated", &action, &error));
+  EXPECT_FALSE(vp::uiscript::ParseAction("key space", &action, &error));
+  EXPECT_FALSE(vp::uiscript::ParseAction("click one", &action, &error));
+  EXPECT_EQ(vp::uiscript::SplitActions(" click 1 ;; type 5 \"x;y\" ;"),
             (std::vector<std::string>{"click 1", "type 5 \"x;y\""}));
 }
 

@@ -13,56 +13,7 @@ namespace {
 
 std::string g_clipboard;
 
-const char* ButtonsName(unsigned style) {
-  switch (style & 0xF) {
-    case 1:
-      return "okcancel";
-    case 2:
-      return "abortretryignore";
-    case 3:
-      return "yesnocancel";
-    case 4:
-      return "yesno";
-    case 5:
-      return "retrycancel";
-    default:
-      return "ok";
-  }
-}
-
 }  // namespace
-
-std::vector<BoxButton> BoxButtons(unsigned style) {
-  switch (style & 0xF) {
-    case 1:
-      return {{"ok", kIdOk}, {"cancel", kIdCancel}};
-    case 2:
-      return {{"abort", kIdAbort}, {"retry", kIdRetry}, {"ignore", kIdIgnore}};
-    case 3:
-      return {{"yes", kIdYes}, {"no", kIdNo}, {"cancel", kIdCancel}};
-    case 4:
-      return {{"yes", kIdYes}, {"no", kIdNo}};
-    case 5:
-      return {{"retry", kIdRetry}, {"cancel", kIdCancel}};
-    default:
-      return {{"ok", kIdOk}};
-  }
-}
-
-int UnansweredBoxAnswer(unsigned style) {
-  std::vector<BoxButton> buttons = BoxButtons(style);
-  for (int wanted : {static_cast<int>(kIdCancel), static_cast<int>(kIdNo)})
-    for (const BoxButton& b : buttons)
-      if (b.id == wanted) return wanted;
-  return buttons.front().id;
-}
-
-const char* AnswerWord(int id) {
-  for (unsigned style : {2u, 3u})
-    for (const BoxButton& b : BoxButtons(style))
-      if (b.id == id) return b.word;
-  return id == kIdOk ? "ok" : "";
-}
 
 std::string PrintableText(const std::string& text) {
   std::string out;

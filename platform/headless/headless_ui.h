@@ -4,25 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/headless/ui_events.h"
 #include "platform/headless/virtual_dialog.h"
+#include "platform/script_answers.h"
 #include "platform/ui.h"
+#include "platform/ui_events.h"
 
 namespace vp::headless {
-
-// Message box buttons, numbered as the system numbers its answers.
-enum : int { kIdAbort = 3, kIdRetry = 4, kIdIgnore = 5 };
-
-struct BoxButton {
-  const char* word;  // "ok", "cancel", "yes", "no", "abort", "retry", "ignore"
-  int id;
-};
-// The buttons of a message box style, in the order shown; the first is the default.
-std::vector<BoxButton> BoxButtons(unsigned style);
-// The answer a box gets when nobody answers: Cancel, else No, else the first button.
-int UnansweredBoxAnswer(unsigned style);
-// The word of an answer id ("ok", ...), "" for an unknown id.
-const char* AnswerWord(int id);
 
 // Texts from outside (user ids, GnuPG's words) must not steer a terminal: control characters
 // other than line breaks and tabs are shown in caret notation.

@@ -116,15 +116,7 @@ bool HeadlessUi::SetTrayIcon(bool add, int iconId, const std::string& tip) {
 
 int HeadlessUi::TrackMenu(const std::vector<MenuItem>& items) {
   int chosen = ChooseMenuItem(items);
-  bool found = false;
-  std::string shown;
-  for (const MenuItem& item : items) {
-    if (!shown.empty()) shown += '|';
-    shown += item.id == 0 ? "-" : item.text;
-    found = found || (item.id != 0 && item.id == chosen);
-  }
-  if (!found) chosen = 0;
-  log_.Record(Event("menu").Text("items", shown).Number("answer", chosen));
+  log_.Record(MenuEvent(items, &chosen));
   return chosen;
 }
 

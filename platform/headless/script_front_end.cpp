@@ -4,7 +4,6 @@
 
 #include "platform/headless/front_ends.h"
 #include "platform/headless/headless_ui.h"
-#include "platform/headless/script_answers.h"
 
 namespace vp::headless {
 namespace {
@@ -17,16 +16,12 @@ class ScriptUi final : public HeadlessUi {
   }
 
  protected:
-  BoxAnswer AnswerBox(const std::string& text, const std::string& caption,
-                      unsigned style) override {
-    (void)text;
-    (void)caption;
-    const ScriptLine* line = answers_.Take("message");
-    if (!line) return {UnansweredBoxAnswer(style), false};
-    for (const BoxButton& b : BoxButtons(style))
-      if (line->rest == b.word) return {b.id, true};
-    Error(*line, "the box has no button \"" + line->rest + "\"");
-    return {UnansweredBoxAnswer(style), false};
+  BoxAnswer AnswerBox(const std::string&, const std::string&, unsigned style) override {
+    bool answered = false;
+    int id = AnswerBoxFromScript(
+        answers_, style, &answered,
+        [&](const ScriptLine& line, const std::string& why) { Error(line, why); });
+    return {id, answered};
   }
 
   void ShowBox(const std::string&, const std::string&, unsigned) override {}
@@ -58,44 +53,10 @@ class ScriptUi final : public HeadlessUi {
     return dialog.Ended();
   }
 
-  // The main window's lines, in file order: "window N ACTIONS", "menu ID" (the tray menu's
-  // item), "tray double-click", "taskbar-created" (the shell restarted) and "system-menu
-  // minimise" / "system-menu close".
   void MainWindowStep(VirtualDialog& window, MainWindowProc& proc, int waitMs) override {
-    const ScriptLine* line =
-        answers_.TakeFirstOf({"window " + std::to_string(window.Template().id), "menu", "tray",
-                              "taskbar-created", "system-menu"});
-    if (!line) {
+    if (!StepMainWindow(answers_, window.Template().id, window, proc, &menuChoice_,
+                        [&](const ScriptLine& line, const std::string& why) { Error(line, why); }))
       WaitMs(waitMs);
-      return;
-    }
-    if (line->kind == "menu") {
-      char* end = nullptr;
-      long id = strtol(line->rest.c_str(), &end, 10);
-      if (line->rest.empty() || *end != '\0' || id <= 0) {
-        Error(*line, "menu wants an item id");
-        return;
-      }
-      menuChoice_ = static_cast<int>(id);
-      proc.TrayClicked(false);
-      menuChoice_ = 0;
-    } else if (line->kind == "tray") {
-      if (line->rest != "double-click")
-        Error(*line, "tray wants double-click");
-      else
-        proc.TrayClicked(true);
-    } else if (line->kind == "taskbar-created") {
-      proc.TaskbarCreated();
-    } else if (line->kind == "system-menu") {
-      if (line->rest == "minimise")
-        proc.MinimiseRequested();
-      else if (line->rest == "close")
-        proc.EndRequested();
-      else
-        Error(*line, "system-menu wants minimise or close");
-    } else {
-      ApplyLine(window, *line);
-    }
   }
 
   bool AnswerOpenFile(std::string* path) override {
@@ -109,32 +70,7 @@ class ScriptUi final : public HeadlessUi {
 
  private:
   void ApplyLine(VirtualDialog& dialog, const ScriptLine& line) {
-    for (const std::string& text : SplitActions(line.rest)) {
-      if (dialog.Ended()) break;
-      ScriptAction action;
-      std::string error;
-      if (!ParseAction(text, &action, &error) || !(error = Apply(dialog, action)).empty()) {
-        // A typed text may be a password: name the action, never its text.
-        Error(line, error + " (in \"" + (action.verb == "type" ? "type" : text) + "\")");
-      }
-    }
-  }
-
-  static std::string Apply(VirtualDialog& dialog, const ScriptAction& a) {
-    if (a.verb == "click") return dialog.Click(a.id);
-    if (a.verb == "check") return dialog.SetChecked(a.id, true);
-    if (a.verb == "uncheck") return dialog.SetChecked(a.id, false);
-    if (a.verb == "type") return dialog.Type(a.id, a.text);
-    if (a.verb == "spin") return dialog.Spin(a.id, a.text == "up");
-    int list = a.id == -1 ? dialog.FirstListId() : a.id;
-    if (a.verb == "select") return dialog.SelectText(list, a.text);
-    if (a.verb == "select-index") return dialog.SelectIndex(a.id, a.index);
-    if (a.verb == "unselect-all") return dialog.UnselectAll(list);
-    if (a.text == "enter")
-      dialog.PressEnter();
-    else
-      dialog.PressEscape();
-    return {};
+    ApplyDialogLine(dialog, line, [&](const std::string& why) { Error(line, why); });
   }
 
   void Error(const ScriptLine& line, const std::string& text) {

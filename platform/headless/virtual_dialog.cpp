@@ -34,14 +34,6 @@ const char* SourceName(CommandSource source) {
   return "click";
 }
 
-// A button's text as the user reads it: without the mnemonic marks, in lower case.
-std::string PlainLabel(const std::string& text) {
-  std::string out;
-  for (char c : text)
-    if (c != '&') out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 }  // namespace
 
 VirtualDialog::VirtualDialog(const DialogTemplate& tpl, DialogProc proc, void* param,
@@ -383,17 +375,7 @@ void VirtualDialog::PressEscape() {
 }
 
 int VirtualDialog::PressClosingButton() {
-  std::vector<int> candidates;
-  if (Find(kIdCancel)) candidates.push_back(kIdCancel);
-  for (const Control& c : controls_) {
-    std::string label = PlainLabel(c.text);
-    if ((c.kind == ControlKind::kPushButton || c.kind == ControlKind::kDefPushButton) &&
-        (label == "exit" || label == "close"))
-      candidates.push_back(c.id);
-  }
-  if (Find(kIdOk)) candidates.push_back(kIdOk);
-  candidates.push_back(DefaultButtonId());
-  for (int id : candidates) {
+  for (int id : ClosingButtons(tpl_)) {
     const Control* c = Find(id);
     if (!c || !c->enabled) continue;
     Command(id, CommandSource::kClose);

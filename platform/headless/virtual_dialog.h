@@ -10,10 +10,14 @@
 #include <vector>
 
 #include "platform/dialog_template.h"
-#include "platform/headless/ui_events.h"
+#include "platform/script_answers.h"
 #include "platform/ui.h"
+#include "platform/ui_events.h"
 
 namespace vp::headless {
+
+// The script's answers, the events and their transcript are shared with the on-screen front end.
+using namespace vp::uiscript;
 
 struct ListItem {
   std::string text;
@@ -46,7 +50,7 @@ struct Control {
 // How a command reached the procedure, for the transcript.
 enum class CommandSource { kClick, kEnter, kEscape, kClose };
 
-class VirtualDialog final : public Dialog {
+class VirtualDialog final : public Dialog, public ScriptTarget {
  public:
   VirtualDialog(const DialogTemplate& tpl, DialogProc proc, void* param, Transcript& log);
   ~VirtualDialog() override;
@@ -81,27 +85,27 @@ class VirtualDialog final : public Dialog {
   const DialogTemplate& Template() const { return tpl_; }
   const std::vector<Control>& Controls() const { return controls_; }
   const Control* Find(int id) const;
-  bool Ended() const { return ended_; }
+  bool Ended() const override { return ended_; }
   intptr_t Result() const { return result_; }
   int FocusId() const { return focus_; }
   int DefaultButtonId() const;  // the default push button, else 1
-  int FirstListId() const;      // the first list box, else -1
+  int FirstListId() const override;
 
   // What a user can do. Each returns "" when done, else why the control cannot take it.
-  std::string Click(int id);  // check boxes toggle and radios select before the command
-  std::string SetChecked(int id, bool checked);  // a click when the state has to change
-  std::string Type(int id, const std::string& text);
+  std::string Click(int id) override;
+  std::string SetChecked(int id, bool checked) override;
+  std::string Type(int id, const std::string& text) override;
   // Selects item `index` the way a click does: the only selection of a single-selection list,
   // added to the selection of a multi-selection list.
-  std::string SelectIndex(int id, int index);
-  std::string SelectText(int id, const std::string& text);
-  std::string UnselectAll(int id);
+  std::string SelectIndex(int id, int index) override;
+  std::string SelectText(int id, const std::string& text) override;
+  std::string UnselectAll(int id) override;
   // One click on an arrow of up-down control `id`: the edit before it (its buddy) shows the
   // next number toward the range's high end (up) or low end (down), never past it. The buddy's
   // text is where the arrows go on from when it is a number within the range.
-  std::string Spin(int id, bool up);
-  void PressEnter();   // the default button
-  void PressEscape();  // id 2, when the dialog has one
+  std::string Spin(int id, bool up) override;
+  void PressEnter() override;
+  void PressEscape() override;
   // Closes a dialog nobody answers: id 2, else an "Exit"/"Close" button, else OK. When the
   // procedure still does not end, the dialog is ended with kIdCancel. Returns the id pressed.
   int PressClosingButton();

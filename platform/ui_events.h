@@ -1,13 +1,14 @@
-// Events of the headless user interface and the transcript they are written to.
+// Events of the user interface and the transcript they are written to.
 //
-// Every front end reports what happens on screen (boxes, dialogs, control changes, windows,
-// clipboard) as events; the transcript writes each as one JSON line. Texts are 8-bit: only `"`,
+// Every front end (headless or on screen) reports what happens on screen (boxes, dialogs, control
+// changes, windows, clipboard) as events; the transcript writes each as one JSON line. Texts are
+// 8-bit: only `"`,
 // `\` and control characters are escaped, and bytes above 0x7F become \u00XX.
 #pragma once
 #include <string>
 #include <vector>
 
-namespace vp::headless {
+namespace vp::uiscript {
 
 class Event {
  public:
@@ -44,4 +45,8 @@ class Transcript {
   std::string path_;
 };
 
-}  // namespace vp::headless
+// Appends `bytes` to the file at `path` (created when missing) with one write, so a line is never
+// split by another process appending to the same file; false when it could not be written.
+bool AppendWhole(const std::string& path, const std::string& bytes);
+
+}  // namespace vp::uiscript
