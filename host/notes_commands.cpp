@@ -6,7 +6,11 @@
 
 #include "host/commands.h"
 #include "notesemu/data_paths.h"
+#include "notesemu/design_tools.h"
 #include "notesemu/directory_tools.h"
+
+// The plug-in's LotusScript (notes/veilpost-plugin.lss), built in.
+extern const char kPluginScript[];
 
 namespace vphost {
 namespace {
@@ -38,7 +42,8 @@ struct NotesOptions {
 
 void AddNotesCommands(CLI::App& app) {
   static NotesOptions o;
-  CLI::App* notes = app.add_subcommand("notes", "Make and show Notes directory databases");
+  CLI::App* notes =
+      app.add_subcommand("notes", "Make and show Notes databases: directories, templates");
   notes->require_subcommand(1);
 
   CLI::App* create = notes->add_subcommand("new-directory", "Create an empty directory database");
@@ -69,7 +74,23 @@ void AddNotesCommands(CLI::App& app) {
     Finish(notesemu::AddDirectoryEntries(notesemu::FileForNetPath(o.path), {}, {entry}));
   });
 
-  CLI::App* show = notes->add_subcommand("show", "Dump a database's info, notes and items");
+  CLI::App* mailTemplate = notes->add_subcommand(
+      "new-mail-template",
+      "Create a standard mail template (\"Mail (R9)\", StdR9Mail) with the forms Memo, Reply "
+      "and Reply With History");
+  mailTemplate->add_option("PATH", o.path, kPathHelp)->required();
+  mailTemplate->callback(
+      [] { Finish(notesemu::CreateMailTemplate(notesemu::FileForNetPath(o.path))); });
+
+  CLI::App* subform = notes->add_subcommand(
+      "new-subform-db", "Create a database holding the subform \"Veilpost Plugin\" and its script");
+  subform->add_option("PATH", o.path, kPathHelp)->required();
+  subform->callback([] {
+    Finish(notesemu::CreateSubformDatabase(notesemu::FileForNetPath(o.path), kPluginScript));
+  });
+
+  CLI::App* show = notes->add_subcommand(
+      "show", "Dump a database's info, notes and items (rich text as its records)");
   show->add_option("PATH", o.path, kPathHelp)->required();
   show->callback([] {
     std::string dump;

@@ -93,13 +93,6 @@ const char* ClassName(uint16_t cls) {
   }
 }
 
-vp::NotesStatus ListSignature(const uint8_t*, uint16_t signature, uint32_t length, void* ctx) {
-  char text[32];
-  std::snprintf(text, sizeof text, " %04X/%u", signature, length);
-  *static_cast<std::string*>(ctx) += text;
-  return 0;
-}
-
 std::string DescribeValue(const Item& item) {
   std::string out;
   if (item.type == vp::kTypeText || item.type == vp::kTypeTextList) {
@@ -108,11 +101,8 @@ std::string DescribeValue(const Item& item) {
     return (item.type == vp::kTypeText ? "text: " : "text list: ") + out;
   }
   if (item.type == vp::kTypeComposite) {
-    out = "rich text, records (signature/length):";
-    if (WalkRecords(item.value.data() + 2, item.value.size() - 2, ListSignature, &out)) {
-      out += " (damaged)";
-    }
-    return out;
+    return "rich text, records:\n" +
+           DescribeRecords(item.value.data() + 2, item.value.size() - 2, "    ");
   }
   char head[48];
   std::snprintf(head, sizeof head, "type 0x%04X, %zu bytes:", item.type, item.value.size() - 2);
@@ -245,7 +235,9 @@ std::string DumpDatabase(const std::string& path, std::string* dump) {
       out += head;
       for (const Item& item : note.items) {
         std::snprintf(head, sizeof head, " [flags 0x%04X] ", item.flags);
-        out += "  " + item.name + head + DescribeValue(item) + "\n";
+        std::string value = DescribeValue(item);
+        if (value.empty() || value.back() != '\n') value += "\n";
+        out += "  " + item.name + head + value;
       }
     }
     *dump = std::move(out);

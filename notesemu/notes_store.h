@@ -99,12 +99,12 @@ class NotesStore : public vp::NotesApi {
   vp::NotesStatus WriteStructure(uint8_t** position, const uint8_t* end, uint16_t type,
                                  const void* structure, uint16_t count) override;
 
-  // "NNOTES.DLL" (any case) is the store itself.
+  // Loads the stand-in's Notes API library that the name stands for (notesemu/api_library.h);
+  // kErrLibraryNotFound when it cannot be loaded.
   vp::NotesStatus LoadApiLibrary(const char* libraryName) override;
-  // The design refresh replaces every design note (forms, views and the other design classes;
-  // not documents, the icon note or the ACL) of the database with those of the database in the
-  // same folder whose template name equals its "inherits from" field (ignoring case), in one
-  // transaction.
+  // The entry of that name in the library last loaded, bound to this store's handles;
+  // kErrEntryNotFound when none was loaded or it lacks the entry. The library's DesignRefresh is
+  // notesemu/design_refresh.h's.
   vp::NotesStatus FindDesignRefresh(const char* entryName, vp::DesignRefreshEntry* entry) override;
 
   // --- Beyond the port: what the store's own tools need -------------------------------------
@@ -118,6 +118,8 @@ class NotesStore : public vp::NotesApi {
   // Groups the following writes to `db` into one transaction until EndBatch (commit or undo).
   vp::NotesStatus BeginBatch(vp::DbHandle db);
   vp::NotesStatus EndBatch(vp::DbHandle db, bool commit);
+  // The file of an open database.
+  vp::NotesStatus DatabaseFile(vp::DbHandle db, std::string* file);
   // Databases, notes and memory handles not yet closed or freed.
   size_t HandlesInUse() const { return dbs_.size() + notes_.size() + memory_.size(); }
 
@@ -139,12 +141,12 @@ class NotesStore : public vp::NotesApi {
   MemBlock& Memory(vp::MemHandle handle);
   const Item* FindItem(vp::NoteHandle note, const char* name, uint32_t afterSerial);
   MemBlock* LockedList(const void* list);
-  vp::NotesStatus DesignRefresh(const char* server, vp::DbHandle db);
 
   std::map<uint32_t, std::unique_ptr<StoreFile>> dbs_;
   std::map<uint32_t, OpenNoteState> notes_;
   std::map<uint32_t, MemBlock> memory_;
   uint32_t nextHandle_ = 1;
+  void* apiLibrary_ = nullptr;  // never unloaded
 };
 
 // Runs `body` and turns a thrown StoreFailure (or exhausted memory) into its status.

@@ -1,4 +1,4 @@
-// The store's design operations: finding and copying design notes, and the design refresh.
+// The store's design operations: finding design notes and copying notes between databases.
 #include <cstring>
 #include <filesystem>
 
@@ -12,11 +12,6 @@
 
 namespace notesemu {
 namespace {
-
-// The classes a design refresh replaces.
-constexpr uint16_t kDesignClasses =
-    vp::kNoteClassForm | vp::kNoteClassView | vp::kNoteClassDesign | vp::kNoteClassHelpIndex |
-    vp::kNoteClassHelp | vp::kNoteClassFilter | vp::kNoteClassField | vp::kNoteClassReplFormula;
 
 bool TitleMatches(const std::vector<std::string>& titles, const std::string& wanted) {
   for (const auto& title : titles) {
@@ -65,60 +60,6 @@ vp::NotesStatus NotesStore::CopyNoteToDatabase(vp::DbHandle source, vp::NoteId i
     note.id = 0;
     to.WriteNote(note);
     return 0;
-  });
-}
-
-vp::NotesStatus NotesStore::LoadApiLibrary(const char* libraryName) {
-  if (!libraryName || UpperAscii(libraryName) != "NNOTES.DLL") return kErrLibraryNotFound;
-  if (vp::FaultHit("notes.LoadApiLibrary")) return kErrLibraryNotFound;
-  return 0;
-}
-
-vp::NotesStatus NotesStore::FindDesignRefresh(const char* entryName,
-                                              vp::DesignRefreshEntry* entry) {
-  if (!entry) return kErrInvalidArgument;
-  *entry = nullptr;
-  if (!entryName || std::strcmp(entryName, "DesignRefresh") != 0) return kErrEntryNotFound;
-  if (vp::FaultHit("notes.FindDesignRefresh")) return kErrEntryNotFound;
-  *entry = [this](const char* server, vp::DbHandle db, uint32_t, void*, void*) {
-    return DesignRefresh(server, db);
-  };
-  return 0;
-}
-
-vp::NotesStatus NotesStore::DesignRefresh(const char* server, vp::DbHandle db) {
-  return Guarded([&]() -> vp::NotesStatus {
-    StoreFile& target = Database(db);
-    FaultPoint("DesignRefresh", kErrIo);
-    (void)server;
-    std::string inherits = UpperAscii(InfoField(target.Info(), vp::kInfoInheritsFrom));
-    if (inherits.empty()) return kErrNoTemplate;
-    std::filesystem::path folder = std::filesystem::path(target.Path()).parent_path();
-    if (folder.empty()) folder = ".";
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-      std::string ext = UpperAscii(entry.path().extension().string());
-      if (!entry.is_regular_file(ec) || (ext != ".NSF" && ext != ".NTF")) continue;
-      if (std::filesystem::equivalent(entry.path(), target.Path(), ec)) continue;
-      std::unique_ptr<StoreFile> source;
-      try {
-        source = std::make_unique<StoreFile>(entry.path().string());
-      } catch (const StoreFailure&) {
-        continue;  // not a database of ours
-      }
-      if (UpperAscii(InfoField(source->Info(), vp::kInfoTemplateName)) != inherits) continue;
-      Savepoint sp(target.Db());
-      for (const auto& [id, cls] : target.ListNotes(kDesignClasses)) target.DeleteNote(id);
-      for (const auto& [id, cls] : source->ListNotes(kDesignClasses)) {
-        NoteRecord note;
-        if (!source->ReadNote(id, &note)) continue;
-        note.id = 0;
-        target.WriteNote(note);
-      }
-      sp.Commit();
-      return 0;
-    }
-    return kErrTemplateNotFound;
   });
 }
 
