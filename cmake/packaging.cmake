@@ -6,7 +6,8 @@ include(GNUInstallDirs)
 # searches anyway, and an unpacked copy anywhere else still finds its own library first.
 set_target_properties(veilpost corvane PROPERTIES INSTALL_RPATH "$ORIGIN/../lib")
 install(TARGETS veilpost corvane RUNTIME DESTINATION bin)
-install(TARGETS orlavex LIBRARY DESTINATION lib)
+# libnnotes.so stands in for NNOTES.DLL; the library loads it from its own folder.
+install(TARGETS orlavex nnotes LIBRARY DESTINATION lib)
 install(FILES ${PROJECT_SOURCE_DIR}/notes/veilpost-plugin.lss DESTINATION share/veilpost OPTIONAL)
 install(FILES README.md CHANGELOG.md docs/guide.md DESTINATION ${CMAKE_INSTALL_DOCDIR} OPTIONAL)
 if(EXISTS ${PROJECT_SOURCE_DIR}/docs/screenshots)
