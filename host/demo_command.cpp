@@ -104,6 +104,7 @@ struct RunLimits {
   int seconds = 0;              // 0: no time limit
   bool dots = false;            // a dot on standard output for each second the child works
   size_t maxOutput = 16 << 20;  // a child that writes more is stopped
+  std::string folder;           // the child's working folder; "" for the demo's own
 };
 
 // Runs argv with extra environment; returns the exit status (-1 when it did not run, was
@@ -118,6 +119,7 @@ int Run(const std::vector<std::string>& argv, const Env& env, std::string* out,
   if (pid < 0) return -1;
   if (pid == 0) {
     for (const auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
+    if (!limits.folder.empty() && chdir(limits.folder.c_str()) != 0) _exit(127);
     dup2(outPipe[1], 1);
     dup2(errPipe[1], 2);
     close(outPipe[0]);
@@ -241,7 +243,7 @@ class Demo {
   bool MakeDirectory();
   bool AliceSends();
   bool BobOpens();
-  bool BobReadsTheAttachment();
+  bool BobDetachesTheAttachment();
   void ShowTranscript(const std::string& who, const std::string& path);
 
   int Gpg(const Person& p, const std::string& args, std::string* out = nullptr);
@@ -429,8 +431,8 @@ bool Demo::AliceSends() {
       "; plan.txt.pgp holds " + std::to_string(fs::file_size(attachment + ".pgp")) +
       " bytes of OpenPGP data");
   if (fs::exists(attachment)) return Fail("the plain attachment was not wiped");
-  // The mail travels: Bob's script detaches the attachment into his temporary folder.
-  fs::copy_file(attachment + ".pgp", bob_.home + "/tmp/plan.txt.pgp");
+  // The mail travels to Bob.
+  fs::copy_file(attachment + ".pgp", work_ + "/plan.txt.pgp");
   fs::remove(alice_.home + "/tmp/mailbody.pgp");
   return true;
 }
@@ -461,24 +463,48 @@ bool Demo::BobOpens() {
   return true;
 }
 
-bool Demo::BobReadsTheAttachment() {
+bool Demo::BobDetachesTheAttachment() {
   if (plainAttachment_) return true;
-  Step("Bob decrypts plan.txt.pgp with his key");
-  std::string plain = bob_.home + "/tmp/plan.txt";
-  std::string loopback = gpg2_ ? "--pinentry-mode loopback " : "";
-  std::string status;
-  if (Gpg(bob_,
-          loopback + "--status-fd 1 --passphrase " + bob_.passphrase + " --yes --output " + plain +
-              " --decrypt " + bob_.home + "/tmp/plan.txt.pgp",
-          &status) != 0)
-    return Fail("GnuPG could not decrypt the attachment");
-  bool same = ReadAll(plain) == plan_;
-  bool byAlice = status.find("[GNUPG:] GOODSIG") != std::string::npos &&
-                 status.find(alice_.name) != std::string::npos;
-  Indented(ReadAll(plain));
-  fs::remove(plain);
+  Step("Bob detaches plan.txt.pgp through the attachment dialog (DoDecryptAttachments)");
+  // His script detached the attachment into his temporary folder; the library wipes it there.
+  fs::copy_file(work_ + "/plan.txt.pgp", bob_.home + "/tmp/plan.txt.pgp");
+  const std::string transcript = work_ + "/transcript-bob.jsonl";
+  fs::remove(transcript);
+  WriteAll(work_ + "/answers-bob",
+           "dialog 102 select \"plan.txt\"; click 1012; click 1004\nsave-as " + bob_.home +
+               "/plan.txt\ndialog 104 type 1005 " + bob_.passphrase + "; click 1\nmessage no\n");
+  RunLimits limits;
+  limits.dots = !options_.interactive;
+  limits.folder = bob_.home;  // where a name typed without a folder is saved
+  if (options_.interactive)
+    Say("Detach plan.txt (press Enter to save it under its own name), type Bob's passphrase, "
+        "then close the dialog.");
+  else
+    Working("Bob's mail client calls the library, which runs GnuPG");
+  std::string out, err;
+  int rc = Run({self_, "call", "DoDecryptAttachments", bob_.userName, "C:/Notes/plan.txt.pgp"},
+               LibraryEnv(bob_, "bob"), &out, &err, limits);
+  if (limits.dots) printf("\n");
+  ShowTranscript("Bob", transcript);
+  if (rc != 0) return Fail("veilpost call failed: " + err);
+  // Where he saved it, and whether GnuPG told him the signature was Alice's.
+  std::string saved, lines = ReadAll(transcript), line;
+  bool byAlice = false;
+  for (std::istringstream in(lines); std::getline(in, line);) {
+    if (Field(line, "event") == "save-as") saved = Field(line, "answer");
+    if (Field(line, "event") == "message" && Field(line, "caption") == "Information" &&
+        Field(line, "text").find(std::string("signed by ") + alice_.name) != std::string::npos)
+      byAlice = true;
+  }
+  if (saved.empty() || saved == "cancel") return Fail("Bob did not save plan.txt");
+  if (saved[0] != '/') saved = bob_.home + "/" + saved;
+  bool same = ReadAll(saved) == plan_;
+  Indented(ReadAll(saved));
+  fs::remove(saved);
   Say(std::string(same ? "The same bytes Alice attached" : "NOT the bytes Alice attached") +
       (byAlice ? ", with a good signature by Alice." : ", without Alice's signature!"));
+  if (fs::exists(bob_.home + "/tmp/plan.txt.pgp"))
+    return Fail("the detached attachment was left in the temporary folder");
   if (!same) return Fail("plan.txt did not decrypt to what Alice attached");
   if (!byAlice) return Fail("plan.txt does not carry Alice's good signature");
   return true;
@@ -516,8 +542,9 @@ int Demo::Main() {
   printf("Veilpost demo: Alice sends Bob a signed and encrypted memo through the hook library.\n");
   CatchStopSignals();
   bool ok = true;
-  for (bool (Demo::*step)() : {&Demo::Setup, &Demo::MakeKeys, &Demo::MakeDirectory,
-                               &Demo::AliceSends, &Demo::BobOpens, &Demo::BobReadsTheAttachment}) {
+  for (bool (Demo::*step)() :
+       {&Demo::Setup, &Demo::MakeKeys, &Demo::MakeDirectory, &Demo::AliceSends, &Demo::BobOpens,
+        &Demo::BobDetachesTheAttachment}) {
     ok = !g_stop && (this->*step)() && !g_stop;
     if (!ok) break;
   }

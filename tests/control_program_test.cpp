@@ -239,6 +239,7 @@ TEST_F(ControlProgram, OptionsStoreTheTypedMinutesClampedAndBrowseSetsTheAgentAt
       "menu 1025\ndialog 110 click 1009; click 2\nopen-file " +
       text +
       "\n"
+      "menu 1025\ndialog 110 click 1009; click 2\nopen-file cancel\n"
       "menu 1028\n");
   ASSERT_EQ(Run(), 0);
   auto edits = Events("set-text");
@@ -257,9 +258,12 @@ TEST_F(ControlProgram, OptionsStoreTheTypedMinutesClampedAndBrowseSetsTheAgentAt
   for (const auto& e : Events("enable")) greyed = greyed || (e["id"] == 1002 && !e["enabled"]);
   EXPECT_TRUE(greyed);
   auto chooser = Events("open-file");
-  ASSERT_EQ(chooser.size(), 2u);
-  EXPECT_TRUE(chooser[0]["answered"]);
-  EXPECT_FALSE(chooser[1]["answered"]) << "a file that cannot run is no program";
+  ASSERT_EQ(chooser.size(), 3u);
+  EXPECT_FALSE(chooser[0]["refused"]);
+  EXPECT_TRUE(chooser[1]["refused"]) << "a file that cannot run is no program";
+  EXPECT_EQ(chooser[2]["initial"], gpg2);
+  EXPECT_EQ(chooser[2]["answer"], "cancel");
+  EXPECT_TRUE(chooser[2]["answered"]);
 }
 
 // The arrows of the minutes field stop at 0 and 99 and go on from a number typed within that

@@ -40,6 +40,7 @@ TEST_P(DemoCommand, AliceToBobEndToEndLeavingNothingBehind) {
         "-----BEGIN PGP MESSAGE-----", "plan.txt was wiped",
         "[dialog] Enter PGP Decryption Passphrase", "signed by Alice Example",
         "DoDecryptBody returned 0", "| the project plan is attached.", "[Attachment: plan.txt]",
+        "[dialog] Decrypt attachments", "| 2. Test it for real.",
         "The same bytes Alice attached, with a good signature by Alice.",
         "Result: Bob read Alice's memo and attachment, signed by Alice."})
     EXPECT_NE(out.find(seen), std::string::npos) << seen << "\n" << out;
@@ -94,6 +95,17 @@ TEST(DemoInteractive, APersonAnswersEveryDialogOnTheTerminal) {
       {"(Enter: OK, q: close): ", "\n"},
       {"This email is signed by Alice Example", ""},
       {"Press Enter to continue: ", "\n"},
+      {"=== Decrypt attachments ===", ""},
+      {"(Enter: Detach, q: close): ", "\n"},
+      {"Path (Enter: proposed name, c: cancel): ", "\n"},
+      {"(Enter: OK, q: close): ", "1\n"},
+      {"(hidden): ", "bob-demo\n"},
+      {"(Enter: OK, q: close): ", "\n"},
+      {"The file \"plan.txt.pgp\" is signed by Alice Example", ""},
+      {"Press Enter to continue: ", "\n"},
+      {"Answer [y/n]: ", "n\n"},
+      {"(Enter: Detach, q: close): ", "q\n"},
+      {"The same bytes Alice attached, with a good signature by Alice.", ""},
       {"Result: Bob read Alice's memo and attachment, signed by Alice.", ""},
   };
   bool ok = true;

@@ -126,14 +126,18 @@ void HeadlessUi::BringToFront(WindowHandle window, int controlId) {
 // "executables"); anything else is refused as the system's chooser would not let it be picked.
 bool HeadlessUi::ChooseOpenFile(const std::string& filter, std::string* path) {
   std::string chosen;
-  bool answered = AnswerOpenFile(&chosen);
+  BoxAnswer answer = AnswerOpenFile(*path, &chosen);
   struct stat st;
-  bool admitted = answered && stat(chosen.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+  bool admitted = !chosen.empty() && stat(chosen.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
                   (filter != "executables" || access(chosen.c_str(), X_OK) == 0);
   Event e("open-file");
-  e.Text("filter", filter).Text("initial", *path).Text("answer", answered ? chosen : "");
-  e.Flag("answered", admitted);
+  e.Text("filter", filter)
+      .Text("initial", *path)
+      .Text("answer", chosen.empty() ? "cancel" : chosen)
+      .Flag("answered", answer.answered)
+      .Flag("refused", !chosen.empty() && !admitted);
   log_.Record(e);
+  if (!answer.answered) Unanswered(e);
   if (!admitted) return false;
   *path = chosen;
   return true;

@@ -56,11 +56,6 @@ class HeadlessUi : public UserInterface {
     (void)items;
     return 0;
   }
-  // The path the user gives the open-file chooser; false when none.
-  virtual bool AnswerOpenFile(std::string* path) {
-    (void)path;
-    return false;
-  }
   // Sleeps up to `ms`, returning early when an end signal arrives.
   static void WaitMs(int ms);
 
@@ -79,6 +74,11 @@ class HeadlessUi : public UserInterface {
   // Answers the save-as chooser: the chosen path, or "" for Cancel (unanswered: Cancel).
   virtual BoxAnswer AnswerSaveAs(const SaveAsRequest& request, std::string* path) {
     (void)request, (void)path;
+    return {kIdCancel, false};
+  }
+  // Answers the open-file chooser: the chosen path, or "" for Cancel (unanswered: Cancel).
+  virtual BoxAnswer AnswerOpenFile(const std::string& initial, std::string* path) {
+    (void)initial, (void)path;
     return {kIdCancel, false};
   }
   // Opens the file (or says what would open it); the shell's result (unanswered: opened).

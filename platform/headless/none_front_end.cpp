@@ -52,9 +52,14 @@ class NoneUi final : public HeadlessUi {
 
   BoxAnswer AnswerShell(const std::string& path) override { return {OpenWithDesktop(path), true}; }
 
-  // Boxes were told already; a dialog is told by its title.
+  BoxAnswer AnswerOpenFile(const std::string& initial, std::string*) override {
+    Say("open-file chooser for \"" + PrintableText(initial) + "\" cancelled: no one to answer.");
+    return {kIdCancel, false};
+  }
+
+  // Boxes and choosers were told already; a dialog is told by its title.
   void Unanswered(const Event& event) override {
-    if (event.TextOf("event") == "message") return;
+    if (event.TextOf("event") != "dialog-close") return;
     Say("dialog \"" + PrintableText(event.TextOf("title")) + "\" closed: no one to answer.");
   }
 

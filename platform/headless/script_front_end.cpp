@@ -59,11 +59,11 @@ class ScriptUi final : public HeadlessUi {
       WaitMs(waitMs);
   }
 
-  bool AnswerOpenFile(std::string* path) override {
+  BoxAnswer AnswerOpenFile(const std::string&, std::string* path) override {
     const ScriptLine* line = answers_.Take("open-file");
-    if (!line) return false;
-    *path = line->rest;
-    return true;
+    if (!line) return {kIdCancel, false};
+    if (line->rest != "cancel") *path = line->rest;
+    return {kIdOk, true};
   }
 
   int ChooseMenuItem(const std::vector<MenuItem>&) override { return menuChoice_; }
