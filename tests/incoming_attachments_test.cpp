@@ -1,7 +1,10 @@
 // The attachment dialog with real GnuPG and real files: detach, view, keys, and the clean-up.
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +19,8 @@
 #include "hooklib/incoming/attachments.h"
 #include "incoming_fixture.h"
 #include "platform/process.h"
+#include "pty_keyboard.h"
+#include "support/registry_file.h"
 
 namespace vptest {
 namespace {
@@ -189,6 +194,72 @@ TEST_P(Attachments, ProcessKeysBeforeAndAfterDecryptionAndWithNone) {
 
 INSTANTIATE_TEST_SUITE_P(BothVersions, Attachments, testing::Values(GnuPG::k1, GnuPG::k2),
                          VersionName);
+
+// A person on a terminal: the view copy a program is shown holds the plaintext, cannot be written
+// and is gone after the dialog; the save-as chooser confirms before it replaces a file.
+TEST_F(IncomingFixture, OnTheTerminalViewCopyAndSaveAs) {
+  StartWith(GnuPG::k1);
+  WriteConfigKey({Str("GpgProgramPath", GnuPGProgram(GnuPG::k1))});
+  vp::InitOrlavexImpl("9.0.1", "1.5.5");
+  const std::string temp = vp::TempDirQuietly(), out = dir_ + "/out/p.txt", seen = dir_ + "/seen";
+  WriteFile(temp + "/x.pgp", FromAlice("--recipient bob@example.com --encrypt", kMemo));
+  WriteFile(temp + "/p.txt", "plain");
+  std::filesystem::create_directories(dir_ + "/out");
+  WriteFile(out, "older");
+  // What the desktop would open, standing in for it: how the file looked when it was shown.
+  std::filesystem::create_directories(dir_ + "/bin");
+  WriteFile(dir_ + "/bin/xdg-open",
+            "#!/bin/sh\n{ stat -c %a \"$1\"; cat \"$1\"; } >>" + seen + "\n");
+  chmod((dir_ + "/bin/xdg-open").c_str(), 0755);
+  int master = -1;
+  pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    unsetenv("VEILPOST_UI");
+    setenv("PATH", (dir_ + "/bin:" + getenv("PATH")).c_str(), 1);
+    std::string bin = VeilpostBinary();
+    execl(bin.c_str(), bin.c_str(), "call", "DoDecryptAttachments", "Bob", "C:/N/x.pgp,C:/N/p.txt",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  Keyboard keys(master);
+  const std::string choose = "(Enter: Detach, q: close): ";
+  const std::pair<std::string, std::string> steps[] = {
+      {choose, "1\n"},
+      {"Item numbers: ", "2\n"},
+      {choose, "3\n"},  // View x
+      {"(Enter: OK, q: close): ", "1\n"},
+      {"(hidden): ", std::string(Bob().passphrase) + "\n"},
+      {"(Enter: OK, q: close): ", "\n"},
+      {"\"x.pgp\" is not signed!", ""},
+      {"Press Enter to continue: ", "\n"},
+      {"Opening " + temp + "/pgptemp/x with xdg-open.", ""},
+      {choose, "1\n"},
+      {"Item numbers: ", "1\n"},
+      {choose, "2\n"},  // Detach p.txt
+      {"Proposed name: p.txt", ""},
+      {"Path (Enter: proposed name, c: cancel): ", out + "\n"},
+      {out + " already exists. Replace it? [y/n]: ", "n\n"},
+      {"Path (Enter: proposed name, c: cancel): ", out + "\n"},
+      {"Replace it? [y/n]: ", "y\n"},
+      {"Answer [y/n]: ", "y\n"},
+      {"Opening " + out + " with xdg-open.", ""},
+      {choose, "q\n"}};
+  bool ok = true;
+  for (const auto& [shown, typed] : steps) {
+    if (!(ok = keys.WaitFor(shown))) break;
+    if (!typed.empty()) keys.Type(typed);
+  }
+  if (!ok) kill(pid, SIGKILL);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  close(master);
+  ASSERT_TRUE(ok) << keys.Screen();
+  EXPECT_EQ(ReadFile(seen), std::string("400\n") + kMemo + "600\nplain") << keys.Screen();
+  EXPECT_EQ(ReadFile(out), "plain");
+  EXPECT_FALSE(PathExistsForTest(temp + "/pgptemp"));
+  EXPECT_FALSE(PathExistsForTest(temp + "/x.pgp"));
+}
 
 TEST_F(IncomingFixture, ShellResultsAndDefaultExtensions) {
   EXPECT_EQ(vp::DefaultExtension("archive.tar.gz"), "tar");
