@@ -350,6 +350,19 @@ TEST_F(ControlProgram, APersonUsesItOnTheTerminal) {
   keys.Type("m\n");
   ASSERT_TRUE(keys.WaitFor("m: minimise): "));
   EXPECT_EQ(Events("window-show").back()["show"], "minimised");
+  // Browse asks for the program's path on the terminal and stores it at once.
+  const std::string program = std::string(VP_BIN_DIR) + "/corvane";
+  keys.Type("2\n");
+  ASSERT_TRUE(keys.WaitFor("3) Browse"));
+  keys.Type("3\n");
+  ASSERT_TRUE(keys.WaitFor("[Open]"));
+  ASSERT_TRUE(keys.WaitFor(", c: cancel): "));
+  keys.Type(program + "\n");
+  ASSERT_TRUE(keys.WaitFor("GnuPG executable location: " + program));
+  keys.Type("5\n");
+  ASSERT_TRUE(keys.WaitFor("m: minimise): "));
+  EXPECT_NE(ReadFile(RegistryPath()).find("\"GpgProgramPath\"=\"" + program + "\""),
+            std::string::npos);
   keys.Type("t\n");
   ASSERT_TRUE(keys.WaitFor("6. Exit"));
   keys.Type("6\n");

@@ -247,6 +247,18 @@ class TerminalUi final : public HeadlessUi {
     }
   }
 
+  BoxAnswer AnswerOpenFile(const std::string& initial, std::string* path) override {
+    tty_.Write("\n[Open]\n");
+    std::string line;
+    if (!tty_.Ask("Path (Enter: " + (initial.empty() ? "cancel" : PrintableText(initial)) +
+                      ", c: cancel): ",
+                  &line))
+      return {kIdCancel, false};
+    line = Trim(line);
+    if (Lower(line) != "c") *path = line.empty() ? initial : line;
+    return {kIdOk, true};
+  }
+
   BoxAnswer AnswerShell(const std::string& path) override {
     tty_.Write("\nOpening " + PrintableText(path) + " with xdg-open.\n");
     return {OpenWithDesktop(path), true};
