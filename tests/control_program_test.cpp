@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "control/configuration_dialog.h"
 #include "control/passphrase_expiry.h"
 #include "hooklib/core/settings.h"
 #include "hooklib/core/startup.h"
@@ -89,6 +90,13 @@ TEST(PassphraseExpiry, ElapsedAgainstTheIntervalAsSigned32BitValues) {
   EXPECT_TRUE(vp::control::CacheExpired(int64_t{0x80000000} + 60, 0x7FFFFFFF - 59, 2));
 }
 
+TEST(ConfigurationDialog, AGpg2ProgramIsKnownByItsFileNameWithOrWithoutExe) {
+  EXPECT_TRUE(vp::control::IsGpg2Program("/usr/bin/gpg2"));
+  EXPECT_TRUE(vp::control::IsGpg2Program("C:\\GnuPG\\GPG2.Exe"));
+  EXPECT_FALSE(vp::control::IsGpg2Program("/usr/bin/gpg"));
+  EXPECT_FALSE(vp::control::IsGpg2Program("/opt/gpg2/gpg"));
+}
+
 TEST_F(ControlProgram, ALibraryPassphraseExpiresAtTheIntervalAndIsAskedAgain) {
   UseKeyring(GnuPG::k1, "alice", dir_);
   WriteConfigKey({Num("CacheInterval", 2), Str("GpgProgramPath", GnuPGProgram(GnuPG::k1)),
@@ -111,6 +119,10 @@ TEST_F(ControlProgram, ALibraryPassphraseExpiresAtTheIntervalAndIsAskedAgain) {
   ASSERT_EQ(out, "0\n") << RawLog();
   EXPECT_STREQ(vp::Settings().passphrase, Alice().passphrase);
   EXPECT_EQ(vp::Settings().time_start, kT0);
+  RunCommand(VeilpostBinary() + " status", &out);
+  EXPECT_NE(out.find("expires at corvane's first minute tick from 2027-01-15 08:02:00 UTC"),
+            std::string::npos)
+      << out;
   UseScript(signOnly);
   ASSERT_EQ(RunCommand(sign, &out), 0);
   EXPECT_EQ(out, "0\n") << "signed with the cached passphrase";

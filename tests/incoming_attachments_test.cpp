@@ -85,6 +85,10 @@ TEST_P(Attachments, ListsAndDetachesEncryptedSignedAndPlainFilesByteForByte) {
   EXPECT_EQ(ReadFile(out_ + "/b.txt"), binary);
   EXPECT_EQ(ReadFile(out_ + "/notes.txt"), kMemo);
   EXPECT_EQ(Boxes().back(), "Question: " + Format(145, ""));
+  std::vector<bool> dialogEnabled;  // no second action while one runs
+  for (const auto& e : Events("window-enable"))
+    if (e["class"] == "#32770") dialogEnabled.push_back(e["enabled"]);
+  EXPECT_EQ(dialogEnabled, (std::vector<bool>{false, true, false, true}));
   ASSERT_EQ(Events("shell").size(), 1u);
   EXPECT_EQ(Events("shell")[0]["path"], out_ + "/notes.txt");
   ExpectAllGone(files);
