@@ -140,6 +140,26 @@ TEST_F(HostCall, HelpListsEveryExportAndArgumentsCanStartWithAnAt) {
   EXPECT_NE(out.find(dir_ + " is a folder"), std::string::npos) << out;
 }
 
+// The design services through the library as the client loads it: the template tools, the
+// template built, and a mail database given its design through libnnotes.so found by name.
+TEST_F(HostCall, TheMailTemplateIsBuiltAndADatabaseTakesItsDesign) {
+  const std::string env = "VEILPOST_NOTES_DATA=" + dir_ + " ";
+  std::string out;
+  for (const char* step : {"notes new-mail-template mail9.ntf", "notes new-subform-db plugin.nsf",
+                           "notes new-directory mail.nsf"}) {
+    ASSERT_EQ(Veilpost(step, &out, env), 0) << step << ": " << out;
+  }
+  ASSERT_EQ(Veilpost("call CreateVeilpostTemplate plugin.nsf mail9.ntf pgpmail.ntf", &out, env), 0);
+  EXPECT_EQ(out, "0\n");
+  ASSERT_EQ(Veilpost("call ReplaceDatabaseDesign pgpmail.ntf mail.nsf", &out, env), 0);
+  EXPECT_EQ(out, "0\n");
+  ASSERT_EQ(Veilpost("notes show mail.nsf", &out, env), 0);
+  EXPECT_NE(out.find("inherits from: \"PGPR9Mail\""), std::string::npos) << out;
+  EXPECT_NE(out.find("FFAD hotspot, 28 bytes: AD FF 1C 00 0E 00 09 00 01 30 10 00 56"),
+            std::string::npos)
+      << out;
+}
+
 TEST_F(HostCall, StatusShowsSettingsAndTheGnuPGInUse) {
   vptest::WriteConfigKey(
       {vptest::Str("GpgProgramPath", "/usr/bin/gpg1"), vptest::Num("CacheInterval", 7)});
