@@ -278,10 +278,10 @@ TEST_F(ControlProgram, OptionsStoreTheTypedMinutesClampedAndBrowseSetsTheAgentAt
   EXPECT_TRUE(chooser[2]["answered"]);
 }
 
-// The arrows of the minutes field stop at 0 and 99 and go on from a number typed within that
-// range.
-TEST_F(ControlProgram, TheMinutesArrowsKeepToTheirRange) {
-  WriteConfigKey({Num("CacheInterval", 98)});
+// Started minimised without the tray it waits on the taskbar. The arrows of the minutes field stop
+// at 0 and 99 and go on from a number typed within that range.
+TEST_F(ControlProgram, StartMinimisedAndTheMinutesArrowsKeepToTheirRange) {
+  WriteConfigKey({Num("CacheInterval", 98), Num("StartMin", 1)});
   UseScript(
       "menu 1025\ndialog 110 spin 1003 up; spin 1003 up; click 1\n"
       "menu 1025\ndialog 110 type 1002 1; spin 1003 down; spin 1003 down; spin 1003 up; click 1\n"
@@ -291,6 +291,8 @@ TEST_F(ControlProgram, TheMinutesArrowsKeepToTheirRange) {
   for (const auto& e : Events("set-text"))
     if (e["id"] == 1002) minutes.push_back(e["text"]);
   EXPECT_EQ(minutes, (std::vector<std::string>{"98", "99", "99", "99", "1", "0", "0", "1"}));
+  ASSERT_EQ(Events("window-show").size(), 1u);
+  EXPECT_EQ(Events("window-show")[0]["show"], "minimised");
   EXPECT_NE(ReadFile(RegistryPath()).find("\"CacheInterval\"=dword:00000001"), std::string::npos);
   EXPECT_EQ(Events("script-error").size(), 0u) << RawLog();
 }
