@@ -24,7 +24,7 @@ bool GetStartupLinkPath(std::string* path) {
     ShowControlError("Unable to read startup path from registry!");
     return false;
   }
-  *path = chosen + "/" + kStartupShortcutName;
+  *path = chosen + kPathSeparator + kStartupShortcutName;
   return true;
 }
 

@@ -10,7 +10,7 @@
 
 extern "C" {
 
-VP_EXPORT int InitOrlavex(const char* notesVersion, const char* subformVersion) {
+VP_EXPORT int VP_CALL InitOrlavex(const char* notesVersion, const char* subformVersion) {
   return vp::Guarded(-1, [&] { return vp::InitOrlavexImpl(notesVersion, subformVersion); });
 }
 
@@ -18,29 +18,29 @@ VP_EXPORT int InitOrlavex(const char* notesVersion, const char* subformVersion) 
 static int PgpInitExit() {
   return 0;
 }
-VP_EXPORT int PgpInit() {
+VP_EXPORT int VP_CALL PgpInit() {
   return PgpInitExit();
 }
-VP_EXPORT int PgpExit() {
+VP_EXPORT int VP_CALL PgpExit() {
   return PgpInitExit();
 }
 
-VP_EXPORT int GetLaunchConfig() {
+VP_EXPORT int VP_CALL GetLaunchConfig() {
   return static_cast<int>(vp::Settings().bShowProcAttDialog);
 }
-VP_EXPORT int GetAutoOpenPgpMail() {
+VP_EXPORT int VP_CALL GetAutoOpenPgpMail() {
   return static_cast<int>(vp::Settings().bAutoOpenPgpMail);
 }
 
-VP_EXPORT const char* GetTempDir() {
+VP_EXPORT const char* VP_CALL GetTempDir() {
   return vp::Guarded<const char*>("", [] { return vp::GetTempDir(); });
 }
 
-VP_EXPORT int WipeFile(const char* path) {
+VP_EXPORT int VP_CALL WipeFile(const char* path) {
   return vp::Guarded(-1, [&] { return vp::WipeFile(path); });
 }
 
-VP_EXPORT int PgpCheckKey(char* name, int* found) {
+VP_EXPORT int VP_CALL PgpCheckKey(char* name, int* found) {
   return vp::Guarded(-1, [&] {
     if (!name) {
       if (found) *found = 0;
@@ -50,7 +50,8 @@ VP_EXPORT int PgpCheckKey(char* name, int* found) {
   });
 }
 
-// The control program's way to the shared settings where no shared data section exists.
+// The whole block of shared settings, for the system's own programs (the Windows build also
+// exports each variable by name as data).
 VP_EXPORT vp::SharedSettings* VeilpostSharedSettings() {
   return &vp::Settings();
 }

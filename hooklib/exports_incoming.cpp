@@ -6,19 +6,19 @@
 
 extern "C" {
 
-VP_EXPORT int IsPgpMail(const char* body) {
+VP_EXPORT int VP_CALL IsPgpMail(const char* body) {
   return vp::Guarded(0, [&] { return vp::IsPgpMailImpl(body); });
 }
 
-VP_EXPORT int DoDecryptBody(const char* name, char* body, const char* attachments) {
+VP_EXPORT int VP_CALL DoDecryptBody(const char* name, char* body, const char* attachments) {
   return vp::Guarded(-1, [&] { return vp::DoDecryptBodyImpl(name, body, attachments); });
 }
 
-VP_EXPORT int DoDecryptAttachments(const char* name, const char* attachments) {
+VP_EXPORT int VP_CALL DoDecryptAttachments(const char* name, const char* attachments) {
   return vp::Guarded(-1, [&] { return vp::DoDecryptAttachmentsImpl(name, attachments); });
 }
 
-VP_EXPORT int DoQuoteBody(const char* text) {
+VP_EXPORT int VP_CALL DoQuoteBody(const char* text) {
   return vp::Guarded(-1, [&] { return vp::DoQuoteBodyImpl(text); });
 }
 

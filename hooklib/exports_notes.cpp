@@ -7,14 +7,15 @@
 
 extern "C" {
 
-VP_EXPORT int CreateVeilpostTemplate(const char* subformDatabase, const char* standardTemplate,
-                                     const char* newTemplate) {
+VP_EXPORT int VP_CALL CreateVeilpostTemplate(const char* subformDatabase,
+                                             const char* standardTemplate,
+                                             const char* newTemplate) {
   return vp::Guarded(-1, [&] {
     return vp::CreateVeilpostTemplateImpl(subformDatabase, standardTemplate, newTemplate);
   });
 }
 
-VP_EXPORT int ReplaceDatabaseDesign(const char* templatePath, const char* databasePath) {
+VP_EXPORT int VP_CALL ReplaceDatabaseDesign(const char* templatePath, const char* databasePath) {
   return vp::Guarded(-1, [&] { return vp::ReplaceDatabaseDesignImpl(templatePath, databasePath); });
 }
 

@@ -5,8 +5,8 @@
 
 extern "C" {
 
-VP_EXPORT int DoEncrypt(const char* server, const char* sender, const char* recipients,
-                        const char* body, char* attachments) {
+VP_EXPORT int VP_CALL DoEncrypt(const char* server, const char* sender, const char* recipients,
+                                const char* body, char* attachments) {
   return vp::Guarded(
       -1, [&] { return vp::DoEncryptImpl(server, sender, recipients, body, attachments); });
 }

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "hooklib/export.h"
 #include "host/commands.h"
 #include "host/library.h"
-#include "platform/headless/window_table.h"
 
 namespace vphost {
 namespace {
@@ -112,12 +112,11 @@ int RunCall(const CallOptions& o) {
     UsageError(e.what());
   }
 
-  // The client's main window ("NOTESframe") exists before its script runs: the host's window
-  // table holds it from its first use (host_windows.cpp).
-  vp::headless::ProcessWindowTable();
+  OpenClientWindow();
   void* lib = LoadHookLibrary();
   if (!o.noInit) {
-    auto init = reinterpret_cast<int (*)(const char*, const char*)>(FindExport(lib, "InitOrlavex"));
+    auto init =
+        reinterpret_cast<int(VP_CALL*)(const char*, const char*)>(FindExport(lib, "InitOrlavex"));
     if (!init) UsageError("the library has no InitOrlavex");
     init(o.notesVersion.c_str(), o.subformVersion.c_str());
   }
@@ -126,14 +125,14 @@ int RunCall(const CallOptions& o) {
 
   switch (shape->shape) {
     case Shape::kInt:
-      printf("%d\n", reinterpret_cast<int (*)()>(fn)());
+      printf("%d\n", reinterpret_cast<int(VP_CALL*)()>(fn)());
       break;
     case Shape::kText:
-      printf("%s\n", reinterpret_cast<const char* (*)()>(fn)());
+      printf("%s\n", reinterpret_cast<const char*(VP_CALL*)()>(fn)());
       break;
     case Shape::kCheckKey: {
       int found = 0;
-      int rc = reinterpret_cast<int (*)(char*, int*)>(fn)(texts[0].data(), &found);
+      int rc = reinterpret_cast<int(VP_CALL*)(char*, int*)>(fn)(texts[0].data(), &found);
       printf("%d\nfound %d\n", rc, found);
       break;
     }
@@ -142,17 +141,17 @@ int RunCall(const CallOptions& o) {
       auto t = [&](int i) { return texts[i].data(); };
       switch (count) {
         case 1:
-          rc = reinterpret_cast<int (*)(char*)>(fn)(t(0));
+          rc = reinterpret_cast<int(VP_CALL*)(char*)>(fn)(t(0));
           break;
         case 2:
-          rc = reinterpret_cast<int (*)(char*, char*)>(fn)(t(0), t(1));
+          rc = reinterpret_cast<int(VP_CALL*)(char*, char*)>(fn)(t(0), t(1));
           break;
         case 3:
-          rc = reinterpret_cast<int (*)(char*, char*, char*)>(fn)(t(0), t(1), t(2));
+          rc = reinterpret_cast<int(VP_CALL*)(char*, char*, char*)>(fn)(t(0), t(1), t(2));
           break;
         case 5:
-          rc = reinterpret_cast<int (*)(char*, char*, char*, char*, char*)>(fn)(t(0), t(1), t(2),
-                                                                                t(3), t(4));
+          rc = reinterpret_cast<int(VP_CALL*)(char*, char*, char*, char*, char*)>(fn)(
+              t(0), t(1), t(2), t(3), t(4));
           break;
         default:
           UsageError("unsupported export shape");

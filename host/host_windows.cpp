@@ -1,4 +1,5 @@
 // The host's window table, exported so the library it loads shares one window system with it.
+#include "host/library.h"
 #include "platform/headless/window_table.h"
 
 // The mail client's main window exists from start-up, as the Notes frame does.
@@ -10,3 +11,11 @@ extern "C" __attribute__((visibility("default"))) void* veilpost_host_windows() 
   }();
   return table;
 }
+
+namespace vphost {
+
+void OpenClientWindow() {
+  vp::headless::ProcessWindowTable();
+}
+
+}  // namespace vphost

@@ -4,6 +4,10 @@
 
 namespace vphost {
 
+// Makes the mail client's main window ("NOTESframe"), which exists before its script runs and
+// owns the library's dialogs.
+void OpenClientWindow();
+
 // Loads liborlavex (the library's load processing runs now). Exits with a message on failure.
 void* LoadHookLibrary();
 

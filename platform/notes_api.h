@@ -269,5 +269,8 @@ constexpr NotesStatus kNotesTextCut = 0x0125;
 NotesApi& Notes();
 // Installs `api` (owned); null returns to the embedded store.
 void SetNotes(std::unique_ptr<NotesApi> api);
+// The platform's default Notes API: the embedded store (notesemu/) on POSIX, the Notes client's
+// nnotes.dll on Windows.
+std::unique_ptr<NotesApi> MakePlatformNotesApi();
 
 }  // namespace vp

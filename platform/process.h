@@ -48,6 +48,8 @@ class ProcessLauncher {
 // null restores the platform's).
 ProcessLauncher& GetProcessLauncher();
 void SetProcessLauncher(ProcessLauncher* launcher);
+// The platform's own launcher (process_pty.cpp on POSIX, process_pipes.cpp on Windows).
+ProcessLauncher& PlatformProcessLauncher();
 
 // Splits a command line into arguments exactly as the Windows C runtime does (quotes,
 // backslashes before quotes, doubled quotes inside quotes). The first argument follows the

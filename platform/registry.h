@@ -9,7 +9,8 @@ struct RegistryKeyObject;
 using RegistryKey = RegistryKeyObject*;
 
 // Opens the key at `path` (backslash-separated, under the current user); a missing key is
-// created by the first value written to it, so opening alone never writes. `className` may be
+// created by the first value written to it, so opening alone never writes (on Windows the key is
+// created at once, as the system's open-or-create call does). `className` may be
 // null. Returns false when the settings cannot be read; *key is then null. The caller closes a
 // key it opened with RegistryClose.
 bool RegistryOpenOrCreate(const char* path, const char* className, RegistryKey* key);

@@ -2,6 +2,8 @@
 #pragma once
 #include <cstdint>
 
+#include "veilpost_version.h"
+
 namespace vp {
 
 // The shared variables, in their order. Texts are zero-terminated in fixed arrays; flags are
@@ -22,7 +24,10 @@ struct SharedSettings {
   char szGpgApp[256];
 };
 
-// The initial values, which the segment holds when the first process attaches.
+// The initial values, which the segment holds when the first process attaches. A constant, so
+// that a data section can hold them from the image itself.
+inline constexpr SharedSettings kInitialSharedSettings = {
+    {}, {}, 0, 0, 1, 1, 1, 1, 1, 0, {}, "Veilpost Ver " VEILPOST_VERSION " for GnuPG", {}};
 void InitialSharedSettings(SharedSettings* s);
 
 // Maps the segment into this process, creating it with the initial values when no other

@@ -21,6 +21,7 @@
 
 #include "platform/faults.h"
 #include "platform/file_lock.h"
+#include "platform/files_shared.h"
 
 namespace vp {
 
@@ -141,22 +142,6 @@ bool ProcessAlive(long pid) {
   return pid > 0 && (kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
 }
 
-// The process id a scratch name carries after its prefix ("veilpost1234-17" and anything GnuPG
-// derives from it, "veilpost1234-17~"), or 0 for a name without one.
-long PidInName(const char* rest) {
-  long pid = 0;
-  const char* p = rest;
-  while (*p >= '0' && *p <= '9' && pid < 100000000) pid = pid * 10 + (*p++ - '0');
-  return (p != rest && *p == '-') ? pid : 0;
-}
-
-WipeObserver g_wipe_observer = nullptr;
-void* g_wipe_context = nullptr;
-
-void Notify(WipeStep step, unsigned char byte, int fd) {
-  if (g_wipe_observer) g_wipe_observer(step, byte, fd, g_wipe_context);
-}
-
 bool ClearNonBlocking(int fd) {
   int flags = fcntl(fd, F_GETFL);
   return flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
@@ -249,7 +234,7 @@ std::vector<std::string> UnheldLeftovers(const std::string& dir, const char* pre
     struct stat st;
     if (lstat(path.c_str(), &st) != 0 || st.st_uid != geteuid() || S_ISDIR(st.st_mode)) continue;
     // Every name a live process made, or GnuPG made from it, stays: its process is still there.
-    long pid = PidInName(entry->d_name + prefixLength);
+    long pid = PidInScratchName(entry->d_name + prefixLength);
     if (pid == getpid() || ProcessAlive(pid)) continue;
     // A name without a process id, or whose number now belongs to an unrelated process, is left
     // only while someone holds its lock.
@@ -444,7 +429,7 @@ bool WipeFill(WipeHandle* h, unsigned char byte) {
     }
     offset += static_cast<uint64_t>(written);
   }
-  Notify(WipeStep::kFilled, byte, h->fd);
+  NotifyWipeObserver(WipeStep::kFilled, byte, h->fd);
   return true;
 }
 
@@ -458,7 +443,7 @@ bool WipeFlush(WipeHandle* h) {
     return false;
   }
   if (fdatasync(h->fd) != 0) return false;
-  Notify(WipeStep::kFlushed, 0, h->fd);
+  NotifyWipeObserver(WipeStep::kFlushed, 0, h->fd);
   return true;
 }
 
@@ -466,11 +451,6 @@ void WipeClose(WipeHandle* h) {
   if (!h) return;
   if (h->fd >= 0) close(h->fd);  // also drops the lock
   *h = WipeHandle{};
-}
-
-void SetWipeObserver(WipeObserver observer, void* context) {
-  g_wipe_observer = observer;
-  g_wipe_context = context;
 }
 
 std::string LastErrorText() {

@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -413,18 +412,11 @@ SpawnResult PtyProcessLauncher::Run(const SpawnRequest& request) {
   return result;
 }
 
-PtyProcessLauncher g_platform_launcher;
-std::atomic<ProcessLauncher*> g_installed_launcher{nullptr};
-
 }  // namespace
 
-ProcessLauncher& GetProcessLauncher() {
-  ProcessLauncher* installed = g_installed_launcher.load(std::memory_order_acquire);
-  return installed ? *installed : g_platform_launcher;
-}
-
-void SetProcessLauncher(ProcessLauncher* launcher) {
-  g_installed_launcher.store(launcher, std::memory_order_release);
+ProcessLauncher& PlatformProcessLauncher() {
+  static PtyProcessLauncher launcher;
+  return launcher;
 }
 
 }  // namespace vp

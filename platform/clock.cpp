@@ -1,5 +1,5 @@
-// Clock port on POSIX: time() unless a test installed its own clock, or named a file holding the
-// time in VEILPOST_CLOCK_FILE (read at every call, so a test can move a running program's clock).
+// Clock port: time() unless a test installed its own clock, or named a file holding the time in
+// VEILPOST_CLOCK_FILE (read at every call, so a test can move a running program's clock).
 #include "platform/clock.h"
 
 #include <atomic>

@@ -1,0 +1,10 @@
+// Default GnuPG locations on Windows.
+#include "platform/default_paths.h"
+
+namespace vp {
+
+const char* kDefaultGpgPath = "C:\\Program Files\\GNU\\GnuPG\\gpg.exe";
+const char* kDefaultGpg2Path = "C:\\Program Files\\GNU\\GnuPG\\gpg2.exe";
+const char* const kGpg2FileName = "gpg2.exe";
+
+}  // namespace vp
