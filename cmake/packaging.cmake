@@ -35,3 +35,9 @@ set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnupg1")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_LIBRARY_OUTPUT_DIRECTORY})
 include(CPack)
+
+# The Windows installer: builds the two Windows presets and runs makensis over their files.
+add_custom_target(windows-installer
+                  COMMAND ${PROJECT_SOURCE_DIR}/installer/make-installer
+                  DEPENDS veilpost USES_TERMINAL
+                  COMMENT "Making veilpost-setup-${PROJECT_VERSION}.exe")
