@@ -16,3 +16,6 @@ add_subdirectory(platform)
 add_subdirectory(hooklib)
 add_subdirectory(host)
 add_subdirectory(control)
+
+# The system's dialogs opened on screen for the answer scripts of tests/win/run-dialogs.sh.
+add_subdirectory(tests/win)
