@@ -4,7 +4,8 @@
 ; shortcut. The uninstaller removes exactly that, and the settings only when asked.
 ;
 ; makensis -DVERSION=x.y.z -DDLL64=... -DDLL32=... -DCORVANE64=... -DCORVANE32=... -DLSS=...
-;          -DSUBFORM_DB=... -DGUIDE=... -DREADME=... -DOUTFILE=... veilpost.nsi
+;          -DSUBFORM_DB=... -DGUIDE=... -DREADME=... -DSCREENSHOTS_NSH=... -DOUTFILE=... veilpost.nsi
+; (SCREENSHOTS_NSH: macros InstallScreenshots and UninstallScreenshots naming each picture)
 ;
 ; Command line (all optional):
 ;   /NOTESDIR=folder  the Notes program folder, where the registry names none or another
@@ -23,6 +24,8 @@ RequestExecutionLevel admin
 !include FileFunc.nsh
 !include x64.nsh
 !include Sections.nsh
+
+!include "${SCREENSHOTS_NSH}"
 
 !define PRODUCT "Veilpost"
 !define CONFIG_KEY "Software\Brinmoor\Veilpost Ver 1.0"
@@ -199,6 +202,8 @@ Section "Veilpost" SecMain
   File "/oname=veilpost-plugin.nsf" "${SUBFORM_DB}"
   File "/oname=guide.md" "${GUIDE}"
   File "/oname=README.md" "${README}"
+  !insertmacro InstallScreenshots
+  SetOutPath $INSTDIR
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   Call FindGnuPG
@@ -304,6 +309,7 @@ Section "Uninstall"
   Delete "$INSTDIR\veilpost-plugin.nsf"
   Delete "$INSTDIR\guide.md"
   Delete "$INSTDIR\README.md"
+  !insertmacro UninstallScreenshots
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
