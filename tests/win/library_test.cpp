@@ -5,10 +5,12 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "hooklib/export.h"
+#include "platform/process.h"
 #include "platform/segment.h"
 #include "tests/win/win_test.h"
 
@@ -212,6 +214,40 @@ WIN_TEST(AnotherProcessSeesAndClearsTheCachedPassphrase) {
   EXPECT(wintest::RunChild("child-attach") == 0);
   EXPECT_TEXT(passphrase, "");
   EXPECT(*interval == 0);
+}
+
+// Runs corvane.exe from beside this program with its main window answered by `lines`.
+int RunControlProgram(const std::string& lines) {
+  std::string script = TempPathWithoutSlash() + "\\vp-wintests-corvane.txt";
+  if (FILE* f = std::fopen(script.c_str(), "wb")) {
+    std::fputs(lines.c_str(), f);
+    std::fclose(f);
+  }
+  std::string self = wintest::SelfPath();
+  const char* before = std::getenv("VEILPOST_UI");
+  std::string saved = before ? before : "";
+  _putenv(("VEILPOST_UI=script:" + script).c_str());
+  vp::SpawnRequest request;
+  request.commandLine = "\"" + self.substr(0, self.rfind('\\')) + "\\corvane.exe\"";
+  request.timeoutMs = 60000;
+  vp::SpawnResult result = vp::GetProcessLauncher().Run(request);
+  _putenv(("VEILPOST_UI=" + saved).c_str());
+  return result.exitStatus;
+}
+
+WIN_TEST(TheControlProgramClearsThePassphraseTheClientCached) {
+  SetConfigDword("CacheInterval", 10);
+  auto* passphrase = Data<char>("passphrase");
+  auto* interval = Data<uint32_t>("cacheInterval");
+  if (!passphrase || !interval) return EXPECT(false);
+  *interval = 10;
+  std::strcpy(passphrase, "cached by the client");
+  // Started and ended, corvane leaves the cache alone; its Clear button empties it.
+  EXPECT(RunControlProgram("window 125 click 1028\n") == 0);
+  EXPECT_TEXT(passphrase, "cached by the client");
+  EXPECT(RunControlProgram("window 125 click 1026\nwindow 125 click 1028\n") == 0);
+  EXPECT_TEXT(passphrase, "");
+  SetConfigDword("CacheInterval", 0);
 }
 
 WIN_TEST(AttachReadsTheConfigurationFromTheRegistry) {
