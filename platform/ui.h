@@ -190,6 +190,8 @@ class UserInterface {
     (void)path;
     return kShellNoAssociation;
   }
+  // Shows the wait cursor (true) or the arrow again (false) while the system works.
+  virtual void ShowWaitCursor(bool wait) { (void)wait; }
 };
 
 // The process's user interface, chosen at first use from VEILPOST_UI ("script:FILE",

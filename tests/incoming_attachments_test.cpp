@@ -116,6 +116,14 @@ TEST_P(Attachments, FailedDetachKeepsTheTargetAndCleanUpSparesFilesElsewhere) {
   EXPECT_EQ(ReadFile(dir_ + "/r.pgp"), "the user's own");
   EXPECT_EQ(ReadFile(out_ + "/plain.txt"), kMemo);
   EXPECT_EQ(Boxes(), Texts{"Information: " + Format(146, out_ + "/plain.txt")});
+  // The wait cursor shows while each file is decrypted or copied, the arrow before the box.
+  Texts shown;
+  for (const auto& e : Events()) {
+    if (e["event"] == "cursor") shown.push_back(e["shape"]);
+    if (e["event"] == "dialog-open" || e["event"] == "message") shown.push_back(e["event"]);
+  }
+  EXPECT_EQ(shown,
+            (Texts{"dialog-open", "wait", "dialog-open", "arrow", "wait", "arrow", "message"}));
   Texts left;
   for (const auto& entry : std::filesystem::directory_iterator(out_))
     left.push_back(entry.path().filename());

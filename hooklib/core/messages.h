@@ -32,6 +32,14 @@ struct NotesWindowDisabled {
   NotesWindowDisabled(const NotesWindowDisabled&) = delete;
   NotesWindowDisabled& operator=(const NotesWindowDisabled&) = delete;
 };
+// Shows the wait cursor for its lifetime, the arrow again afterwards.
+struct WaitCursor {
+  WaitCursor() { Ui().ShowWaitCursor(true); }
+  ~WaitCursor() { Ui().ShowWaitCursor(false); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
 // The window EnableNotesWindow last found (null before or when none was found).
 WindowHandle NotesWindow();
 

@@ -84,8 +84,11 @@ void DetachAttachments(Dialog& dialog) {
     // Both ways write a private file beside the target that replaces it only when complete: a
     // cancelled or failed run leaves the user's file as it was.
     int rc = -2;
-    if (HasEncryptedExtension(part)) rc = DecryptFile(source.c_str(), target);
-    if (rc == -2) rc = CopyFileOver(source.c_str(), target);
+    {
+      WaitCursor busy;
+      if (HasEncryptedExtension(part)) rc = DecryptFile(source.c_str(), target);
+      if (rc == -2) rc = CopyFileOver(source.c_str(), target);
+    }
     if (rc != 0) return;
     if (Settings().bShowAttLaunchDialog) {
       if (ShowQuestion("%s", MessageString(kLaunchQuestion)) == kIdYes) OpenWithShell(target);
@@ -104,9 +107,12 @@ void ViewAttachments(Dialog& dialog) {
       return;
     }
     int rc = -2;
-    if (HasEncryptedExtension(part)) rc = DecryptFile(source.c_str(), view.c_str());
-    // A plain copy is made exclusively: a view copy still there is not written over.
-    if (rc == -2) rc = CopyFileData(source.c_str(), view.c_str());
+    {
+      WaitCursor busy;
+      if (HasEncryptedExtension(part)) rc = DecryptFile(source.c_str(), view.c_str());
+      // A plain copy is made exclusively: a view copy still there is not written over.
+      if (rc == -2) rc = CopyFileData(source.c_str(), view.c_str());
+    }
     if (rc != 0) return;
     SetFileReadOnly(view, true);
     OpenWithShell(view.c_str());

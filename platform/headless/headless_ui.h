@@ -38,6 +38,9 @@ class HeadlessUi : public UserInterface {
   bool ChooseSaveAsPath(WindowHandle owner, const SaveAsRequest& request, std::string* path) final;
   // Records a "shell" event with the path and the result.
   int ShellOpen(const std::string& path) final;
+  void ShowWaitCursor(bool wait) final {
+    log_.Record(Event("cursor").Text("shape", wait ? "wait" : "arrow"));
+  }
 
   bool ChooseOpenFile(const std::string& filter, std::string* path) final;
   void BroadcastSettingsChange() final { log_.Record(Event("settings-change")); }

@@ -274,6 +274,11 @@ bool Win32Ui::ChooseSaveAsPath(WindowHandle owner, const SaveAsRequest& request,
   return !chosen.empty();
 }
 
+void Win32Ui::ShowWaitCursor(bool wait) {
+  SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(wait ? IDC_WAIT : IDC_ARROW)));
+  log_.Record(uiscript::Event("cursor").Text("shape", wait ? "wait" : "arrow"));
+}
+
 int Win32Ui::ShellOpen(const std::string& path) {
   int result = kShellOpened;
   bool answered = true;

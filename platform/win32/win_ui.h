@@ -42,6 +42,7 @@ class Win32Ui final : public UserInterface {
   bool ChooseSaveAsPath(WindowHandle owner, const SaveAsRequest& request,
                         std::string* path) override;
   int ShellOpen(const std::string& path) override;
+  void ShowWaitCursor(bool wait) override;
 
   void RunMainWindow(const DialogTemplate& tpl, MainWindowProc& proc, int tickMs) override;
   void QuitMainWindow() override;

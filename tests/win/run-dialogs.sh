@@ -62,11 +62,13 @@ expect_log dialog-101 '"event":"check","dialog":101,"id":1002,"checked":true}' \
   '{"event":"dialog-close","id":101,"title":"Encryption options","answer":0,"answered":true}'
 
 run dialog-102 vp_windialogs.exe 102 102 "Decrypt attachments" \
-  "$(printf '%s\n' 'dialog 102 select "notes.txt"; click 1012; click 1004' 'save-as cancel')"
+  "$(printf '%s\n' 'dialog 102 select "notes.txt"; click 1012; click 1004' 'save-as C:\out')"
 expect dialog-102 "result 0"
 expect_log dialog-102 '"event":"list-add","dialog":102,"id":1001,"index":0,"text":"report.doc"}' \
   '{"event":"window-enable","class":"#32770","title":"Decrypt attachments","enabled":false}' \
-  '{"event":"save-as","name":"notes.txt","folder":"","extension":"txt","overwrite-prompt":true,"answer":"cancel","answered":true}' \
+  '{"event":"save-as","name":"notes.txt","folder":"","extension":"txt","overwrite-prompt":true,"answer":"C:\\out.txt","answered":true}' \
+  '{"event":"cursor","shape":"wait"}' 'notes.txt cannot be opened for reading!' \
+  '{"event":"cursor","shape":"arrow"}' \
   '{"event":"dialog-close","id":102,"title":"Decrypt attachments","answer":1004,"answered":true}'
 
 run dialog-103 vp_windialogs.exe 103 103 "Enter PGP Signing Passphrase" \
