@@ -55,7 +55,9 @@ refuse_log() {
   ! grep -qF -- "$2" "$work/$1.log" || { echo "FAIL $1: transcript holds: $2"; status=1; }
 }
 
-run dialog-101 vp_windialogs.exe 101 101 "Encryption options" 'dialog 101 click 1002; uncheck 1011; click 1'
+# Whatever the stored options, the line ends with 1002 chosen and "Encrypt message" cleared.
+run dialog-101 vp_windialogs.exe 101 101 "Encryption options" \
+  'dialog 101 click 1000; click 1002; check 1011; uncheck 1011; click 1'
 expect dialog-101 "choice 1002 message 0 attachments 1"
 expect_log dialog-101 '"event":"check","dialog":101,"id":1002,"checked":true}' \
   '"event":"check","dialog":101,"id":1011,"checked":false}' \
