@@ -89,9 +89,11 @@ void HeadlessUi::RunMainWindow(const DialogTemplate& tpl, MainWindowProc& proc, 
     }
     int64_t now = MonotonicMs();
     if (now >= next) {
-      next = now + tickMs;
       log_.Record(Event("timer"));
       proc.Timer();
+      // Counted from the end of the handler, as a window system's timer is: a handler slower
+      // than the period must not starve the window's own input.
+      next = MonotonicMs() + tickMs;
       continue;
     }
     MainWindowStep(window, proc, static_cast<int>(next - now));
