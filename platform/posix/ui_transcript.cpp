@@ -1,4 +1,5 @@
-// The transcript's append on POSIX: O_APPEND makes each write land whole at the end.
+// The transcript's append on POSIX: O_APPEND makes each write land whole at the end, and a
+// link planted under the transcript's name is refused rather than followed.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -7,7 +8,7 @@
 namespace vp::uiscript {
 
 bool AppendWhole(const std::string& path, const std::string& bytes) {
-  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return false;
   const char* p = bytes.data();
   size_t left = bytes.size();
