@@ -15,7 +15,15 @@
 ; Uninstaller: /REMOVESETTINGS removes the settings too (without /S it asks).
 ; A silent install that cannot find the Notes folder ends with exit code 2 and installs nothing.
 
+; AMD64: a 64-bit setup program, for testing on hosts that run no 32-bit programs; the setup
+; program people are given is the 32-bit one, which runs on every Windows.
+!ifdef AMD64
+Target amd64-unicode
+; There ${RunningX64} is known when compiling, so its other branch leaves unused labels.
+!pragma warning disable 6012
+!else
 Unicode true
+!endif
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
@@ -283,6 +291,8 @@ FunctionEnd
 Var RemoveSettings
 
 Function un.onInit
+  ; Setup keeps its entry in the 32-bit view whatever its own bitness.
+  SetRegView 32
   StrCpy $RemoveSettings 0
   ${GetParameters} $R0
   ClearErrors

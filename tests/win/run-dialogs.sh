@@ -6,6 +6,7 @@
 #
 # Usage: run-dialogs.sh BIN_DIR [SCREENSHOT_DIR]   (on an X display, wine on the PATH)
 set -uo pipefail
+. "$(dirname "$0")/wine-env.sh"
 bin=$(cd "$1" && pwd)
 shots=${2:-}
 work=$(mktemp -d)
@@ -25,7 +26,7 @@ run() {
   [ -n "$shots" ] && pause=2500
   VEILPOST_UI="script:$(winepath -w "$work/$name.script")" \
     VEILPOST_UI_LOG="$(winepath -w "$work/$name.log")" VEILPOST_UI_PAUSE_MS=$pause \
-    timeout 120 wine "$bin/$program" $argument >"$work/$name.out" 2>"$work/$name.err" &
+    timeout 120 "$VP_WINE64" "$bin/$program" $argument >"$work/$name.out" 2>"$work/$name.err" &
   local pid=$!
   if [ -n "$shots" ]; then
     for _ in $(seq 1 150); do
@@ -33,7 +34,7 @@ run() {
       sleep 0.2
     done
     sleep 1
-    import -window "$title" "$shots/$name.png" 2>/dev/null ||
+    timeout 30 import -window "$title" "$shots/$name.png" 2>/dev/null ||
       echo "no screenshot of $title ($id)"
   fi
   wait $pid || { echo "FAIL $name: exit status $?"; status=1; }
