@@ -90,6 +90,13 @@ TEST(PassphraseExpiry, ElapsedAgainstTheIntervalAsSigned32BitValues) {
   EXPECT_TRUE(vp::control::CacheExpired(int64_t{0x80000000} + 60, 0x7FFFFFFF - 59, 2));
 }
 
+// Numbers past 32 bits are the largest interval, never what is left after a wrap.
+TEST(ConfigurationDialog, TypedMinutesPast32BitsAreTheLargestInterval) {
+  EXPECT_EQ(vp::control::ParseCacheMinutes("4294967296"), 99999u);
+  EXPECT_EQ(vp::control::ParseCacheMinutes("4294967301"), 99999u);
+  EXPECT_EQ(vp::control::ParseCacheMinutes("99998"), 99998u);
+}
+
 TEST(ConfigurationDialog, AGpg2ProgramIsKnownByItsFileNameWithOrWithoutExe) {
   EXPECT_TRUE(vp::control::IsGpg2Program("/usr/bin/gpg2"));
   EXPECT_TRUE(vp::control::IsGpg2Program("C:\\GnuPG\\GPG2.Exe"));
@@ -245,6 +252,8 @@ TEST_F(ControlProgram, OptionsStoreTheTypedMinutesClampedAndBrowseSetsTheAgentAt
   UseScript(
       "menu 1025\ndialog 110 type 1002 \" +150x\"; click 1\n"
       "menu 1025\ndialog 110 type 1002 4294967295; click 1\n"
+      "menu 1025\ndialog 110 type 1002 4294967296; click 1\n"
+      "menu 1025\ndialog 110 type 1002 4294967301; click 1\n"
       "menu 1025\ndialog 110 click 1009; click 2\nopen-file " +
       gpg2 +
       "\n"

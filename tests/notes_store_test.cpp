@@ -449,5 +449,32 @@ TEST_F(NotesStoreTest, ServersMapToFoldersAndDesignNotesAreFoundAndRefreshed) {
   EXPECT_EQ(refresh("", orphan, 0, nullptr, nullptr), notesemu::kErrTemplateNotFound);
 }
 
+// Entry number `count` is one past the last: reading it is an index error, never a stray read.
+TEST_F(NotesStoreTest, TextListEntryPastTheLastIsAnIndexError) {
+  vp::DbHandle db = NewDatabase("entries.nsf");
+  vp::NoteHandle note = 0;
+  ASSERT_EQ(store_.CreateNote(db, vp::kNoteClassDocument, &note), 0);
+  auto list = notesemu::BuildTextList({"Red", "Green"}, false);
+  ASSERT_EQ(store_.AppendItem(note, 0, "Colours", vp::kTypeTextList, list.data(),
+                              static_cast<uint32_t>(list.size())),
+            0);
+  ASSERT_EQ(store_.SetTextItem(note, "Single", "only", 0xFFFF), 0);
+  uint16_t count = 0;
+  ASSERT_EQ(store_.ItemTextListCount(note, "Colours", &count), 0);
+  ASSERT_EQ(count, 2);
+  char text[32] = "untouched";
+  uint16_t length = 7;
+  EXPECT_EQ(store_.ItemTextListEntry(note, "Colours", 1, text, sizeof text, &length), 0);
+  EXPECT_STREQ(text, "Green");
+  EXPECT_EQ(store_.ItemTextListEntry(note, "Colours", count, text, sizeof text, &length),
+            notesemu::kErrListIndex);
+  EXPECT_STREQ(text, "");
+  EXPECT_EQ(length, 0);
+  EXPECT_EQ(store_.ItemTextListEntry(note, "Single", 1, text, sizeof text, &length),
+            notesemu::kErrListIndex);
+  store_.CloseNote(note);
+  store_.CloseDatabase(db);
+}
+
 }  // namespace
 }  // namespace vptest
