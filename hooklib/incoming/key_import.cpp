@@ -119,7 +119,11 @@ bool ExportListedKeys(const ScratchFile& exported) {
   const StringList& keys = KeyIdList();
   for (int i = 0; i < keys.count; ++i) exportOptions += " " + QuoteWindowsArgument(keys.items[i]);
   if (!RunTraced(exportOptions, nullptr, &report)) return false;
-  if (home.Remove() != 0) return false;
+  const std::string homePath = home.Path();
+  if (home.Remove() != 0) {
+    ShowError("Unable to delete %s.", homePath.c_str());
+    return false;
+  }
   return true;
 }
 
