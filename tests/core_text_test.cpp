@@ -5,6 +5,7 @@
 #include <string>
 
 #include "hooklib/core/text.h"
+#include "hooklib/gnupg/key_listing.h"
 #include "hooklib/gnupg/string_list.h"
 #include "hooklib/gnupg/text_utils.h"
 
@@ -105,6 +106,45 @@ TEST(GnuPGText, StringListsDropBeyondTheirSlots) {
   vp::FreeStringList(list);
   EXPECT_EQ(list.count, 0);
   EXPECT_EQ(list.items[0], nullptr);
+}
+
+// Names other people chose stay on one line and cannot reorder what follows them on screen.
+TEST(CoreText, ShownTextEscapesControlCharacters) {
+  EXPECT_EQ(vp::ShownText("report\nPS: please pay invoice 42.pdf"),
+            "report\\nPS: please pay invoice 42.pdf");
+  EXPECT_EQ(vp::ShownText("a\rb\tc\x1b[2J\x7f"
+                          "d"),
+            "a\\rb\\tc\\x1B[2J\\x7Fd");
+  EXPECT_EQ(vp::ShownText(std::string("nul\0byte", 8)), "nul\\x00byte");
+  // Direction overrides, a line separator and a C1 control (NEL) in UTF-8; other letters stay.
+  EXPECT_EQ(vp::ShownText("invoice\xe2\x80\xae"
+                          "fdp.exe"),
+            "invoice\\u202Efdp.exe");
+  EXPECT_EQ(vp::ShownText("one\xe2\x80\xa8two\xc2\x85three"), "one\\u2028two\\u0085three");
+  EXPECT_EQ(vp::ShownText("Gr\xc3\xbc\xc3\x9f"
+                          "e \xe2\x82\xac 5 \\ back"),
+            "Gr\xc3\xbc\xc3\x9f"
+            "e \xe2\x82\xac 5 \\ back");
+  EXPECT_EQ(vp::ShownText(nullptr), "");
+  // A cut never splits a character: "ü" is two bytes, so the cut falls before it.
+  EXPECT_EQ(vp::ShownText("abc\xc3\xbc"
+                          "def",
+                          4),
+            "abc...");
+  EXPECT_EQ(vp::ShownText("abc\xc3\xbc"
+                          "def",
+                          5),
+            "abc\xc3\xbc...");
+  EXPECT_EQ(vp::ShownText("a\nb", 3), "a\\n...");
+  EXPECT_EQ(vp::ShownText(std::string(300, 'x')).size(), vp::kShownTextLimit + 3);
+}
+
+TEST(CoreText, KeyListLinesShowUserIdsEscapedAndFingerprintsGrouped) {
+  EXPECT_EQ(vp::KeyDisplayLine("Eve <e@x>\nAlice Example <alice@example.com>",
+                               "0123456789ABCDEF0123456789ABCDEF01234567"),
+            "Eve <e@x>\\nAlice Example <alice@example.com>  "
+            "[0123 4567 89AB CDEF 0123  4567 89AB CDEF 0123 4567]");
+  EXPECT_EQ(vp::GroupedKeyReference("94B76C9A2512F51A"), "94B7 6C9A 2512 F51A");
 }
 
 }  // namespace

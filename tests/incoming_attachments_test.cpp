@@ -159,6 +159,27 @@ TEST_P(Attachments, ViewCopiesAreOpenedByDisplayNameAndGoWhenTheDialogCloses) {
   ExpectAllGone(files);
 }
 
+// The sender names the attachments: the list, the view copy and every box show the names with
+// their control characters escaped, so none reads as more than one line or backwards. (GnuPG
+// itself never gets a name with a line break.)
+TEST_P(Attachments, NamesAreShownEscaped) {
+  std::string encrypted = FromAlice("--recipient bob@example.com --sign --encrypt", kMemo);
+  const std::vector<std::pair<std::string, std::string>> files = {{"invoice\nPS: pay.pdf", kMemo},
+                                                                  {"bill\xe2\x80\xae"
+                                                                   "fdp.exe.pgp",
+                                                                   encrypted}};
+  UseScript("dialog 102 unselect-all; select-index 1001 0; click 1014; click 1004\n" + BobTypes() +
+            "shell 42\n");
+  ASSERT_EQ(vp::DoDecryptAttachmentsImpl("Bob", Detached(files).c_str()), 0);
+  EXPECT_EQ(Listed(), (Texts{"invoice\\nPS: pay.pdf", "bill\\u202Efdp.exe"}));
+  ASSERT_EQ(Events("shell").size(), 1u) << RawLog();
+  EXPECT_EQ(Events("shell")[0]["path"], work_ + "/bill\\u202Efdp.exe");
+  EXPECT_EQ(Boxes(), Texts{"Information: " + SignedBox(Format(163, "file", "bill\\u202Efdp.exe.pgp",
+                                                              "Alice Example <alice@example.com>"),
+                                                       alice_, "alice@example.com")});
+  ExpectAllGone(files);
+}
+
 TEST_P(Attachments, HeldViewCopyAsksRetryOrCancel) {
   ASSERT_EQ(vp::CreateTempWorkDir(), 0);
   const std::string copy = work_ + "/v.doc";

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,11 @@ class IncomingBody : public IncomingBothVersions {
     std::filesystem::remove(vp::HandOverPath());
     IncomingBothVersions::TearDown();
   }
+  static std::string Crlf(const std::string& text) {
+    std::string crlf;
+    for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return crlf;
+  }
   int DecryptBody(std::string body, const std::string& attachments) {
     body.push_back('\0');
     return vp::DoDecryptBodyImpl("CN=Bob Example/O=Acme", body.data(), attachments.c_str());
@@ -65,7 +71,8 @@ TEST_P(IncomingBody, HandOverFileHoldsPlaintextThenAttachmentLines) {
   ASSERT_EQ(DecryptBody(crlf, "b.txt"), 0);
   EXPECT_EQ(ReadFile(vp::HandOverPath()), "Line one\nLine two\n[Attachment: b.txt]\n");
   const std::string signedBox =
-      "Information: " + Format(161, "email", "Alice Example <alice@example.com>");
+      "Information: " + SignedBox(Format(161, "email", "Alice Example <alice@example.com>"), alice_,
+                                  "alice@example.com");
   EXPECT_EQ(Boxes(), (Texts{signedBox, signedBox}));
 
   // No OpenPGP data: string 177, result 0, and only the attachment lines.
@@ -127,18 +134,79 @@ TEST_P(IncomingBody, DamagedOrAlteredMessagesAreNeverHandedOver) {
   }
 }
 
-// Notes may add tabs and non-ASCII bytes the signer never signed: they are cleaned away before
-// GnuPG sees the body, so the signature still holds and the script gets the signed text.
-TEST_P(IncomingBody, ClearSignedBodyWithTabsAndHighBytesStillVerifies) {
-  std::string clearSigned = FromAlice("--clearsign", "Price list\nTea 3\n", false);
-  std::string body;
-  for (char c : clearSigned) body += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  body.replace(body.find("Tea 3"), 5, "Tea\t 3\xc2\xa0\x80\xff");
+// A signature holds on the bytes as they were signed: Alice's memo with a tab and "Grüße" is
+// verified as received and handed over as she wrote it; a tab and non-ASCII bytes added on the
+// way are a change like any other (a BAD signature, nothing handed over).
+TEST_P(IncomingBody, ClearSignedBodyIsVerifiedAsReceived) {
+  const std::string memo =
+      "Price list\n\tTea\t3\nGr\xc3\xbc\xc3\x9f"
+      "e, Alice\n";
+  const std::string body = Crlf(FromAlice("--clearsign", memo, false));
   UseScript(BobTypes());
-  ASSERT_EQ(DecryptBody(body, ""), 0);
-  EXPECT_EQ(ReadFile(vp::HandOverPath()), "Price list\nTea 3\n");
-  EXPECT_EQ(Boxes(),
-            Texts{"Information: " + Format(161, "email", "Alice Example <alice@example.com>")});
+  ASSERT_EQ(DecryptBody(body, "list.xls"), 0);
+  EXPECT_EQ(ReadFile(vp::HandOverPath()), memo + "[Attachment: list.xls]\n");
+  const std::string signedBox =
+      "Information: " + SignedBox(Format(161, "email", "Alice Example <alice@example.com>"), alice_,
+                                  "alice@example.com");
+  EXPECT_EQ(Boxes(), Texts{signedBox});
+
+  std::string altered = body;
+  altered.replace(altered.find("Tea\t3"), 5, "Tea\t 3\xc2\xa0\x80\xff");
+  std::filesystem::remove(vp::HandOverPath());
+  EXPECT_EQ(DecryptBody(altered, ""), -1);
+  EXPECT_FALSE(PathExistsForTest(vp::HandOverPath()));
+  ASSERT_EQ(Boxes().size(), 2u);
+  EXPECT_EQ(Boxes()[1].rfind("Warning: This email signed as Alice Example <alice@example.com> has "
+                             "a BAD signature",
+                             0),
+            0u)
+      << Boxes()[1];
+}
+
+// A clear-signed or signed-only memo cut inside its signature is damaged: never handed over,
+// never called unsigned.
+TEST_P(IncomingBody, SignedMemoCutShortIsDamaged) {
+  const std::string clearSigned = Crlf(FromAlice("--clearsign", "Pay 10 to Carol.\n", false));
+  const size_t signature = clearSigned.find("-----BEGIN PGP SIGNATURE-----\r\n");
+  const size_t end = clearSigned.find("-----END PGP SIGNATURE-----");
+  const size_t checksum = clearSigned.rfind("\r\n=", end);
+  ASSERT_NE(signature, std::string::npos);
+  const std::string signedOnly = Crlf(FromAlice("--sign", "Pay 10 to Carol.\n"));
+  const std::vector<std::string> cut = {
+      clearSigned.substr(0, signature + 31),         // the block's first line alone
+      clearSigned.substr(0, (signature + end) / 2),  // inside its data
+      clearSigned.substr(0, checksum + 7),           // its checksum, without the last line
+      signedOnly.substr(0, signedOnly.size() / 2)};  // a signed-only memo, half of it
+  const std::string damaged =
+      "Error: This email is damaged or was altered: GnuPG found it incomplete or changed. It is "
+      "not opened.";
+  UseScript(BobTypes());
+  for (size_t i = 0; i < cut.size(); ++i) {
+    EXPECT_EQ(DecryptBody(cut[i], "a.doc"), -1) << i;
+    EXPECT_FALSE(PathExistsForTest(vp::HandOverPath())) << i;
+    EXPECT_EQ(Boxes(), Texts(i + 1, damaged)) << i << ": " << RawLog();
+  }
+}
+
+// Attachment names are the sender's: however they are made, they cannot add a line after a text
+// reported as signed.
+TEST_P(IncomingBody, AttachmentNamesCannotAddLinesToTheText) {
+  const std::string encrypted =
+      FromAlice("--recipient bob@example.com --sign --encrypt", "Nothing to pay.\n");
+  UseScript(BobTypes());
+  ASSERT_EQ(
+      DecryptBody(encrypted, "/tmp/in/report\nPS: please pay invoice 42.pdf.pgp,b\r\x1b[2Jc.txt"),
+      0);
+  const std::string handOver = ReadFile(vp::HandOverPath());
+  EXPECT_EQ(handOver,
+            "Nothing to pay.\n[Attachment: report\\nPS: please pay invoice 42.pdf]\n"
+            "[Attachment: b\\r\\x1B[2Jc.txt]\n");
+  std::istringstream lines(handOver);
+  size_t count = 0;
+  for (std::string line; std::getline(lines, line); ++count) {
+    EXPECT_NE(line.rfind("PS:", 0), 0u) << handOver;
+  }
+  EXPECT_EQ(count, 3u);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothVersions, IncomingBody, testing::Values(GnuPG::k1, GnuPG::k2),

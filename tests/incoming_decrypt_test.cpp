@@ -11,6 +11,7 @@
 #include "hooklib/core/strings.h"
 #include "hooklib/gnupg/status_lines.h"
 #include "hooklib/incoming/decrypt_verify.h"
+#include "hooklib/incoming/run_verdict.h"
 #include "incoming_fixture.h"
 #include "platform/faults.h"
 
@@ -29,7 +30,8 @@ TEST_P(IncomingBothVersions, KnownSignerIsNamedAndSignatureSilencedByTheSetting)
   std::string out;
   ASSERT_EQ(Decrypt(encrypted, &out), 0);
   EXPECT_EQ(out, kMemo);
-  EXPECT_EQ(Boxes(), Texts{"Information: " + Format(161, "email", kAliceUid)});
+  EXPECT_EQ(Boxes(), Texts{"Information: " + SignedBox(Format(161, "email", kAliceUid), alice_,
+                                                       "alice@example.com")});
 
   // With the signer dialog switched off nothing is shown, and no "not signed" warning either.
   vp::Settings().bShowMailSignDialog = 0;
@@ -48,7 +50,8 @@ TEST_P(IncomingBothVersions, UnknownSignerOncePerSignatureAndBadSignatureIsRefus
   ASSERT_EQ(Decrypt(fromErin, &out), 0);
   EXPECT_EQ(out, kMemo);
   // GnuPG reports an unknown signer in up to three lines; the user hears of it once.
-  EXPECT_EQ(Boxes(), Texts{"Information: " + Format(160, "email")});
+  const std::string erinKey = UnknownKeyLine(erin_, "erin@example.org");
+  EXPECT_EQ(Boxes(), Texts{"Information: " + Format(160, "email") + erinKey});
 
   // A changed text is not handed over: the claimed signer is named with the bad signature.
   const std::string bad = "Warning: This email signed as " + kAliceUid + " has a BAD signature";
@@ -72,8 +75,9 @@ TEST_P(IncomingBothVersions, UnknownSignerOncePerSignatureAndBadSignatureIsRefus
   ASSERT_EQ(Decrypt(twoStrangers, &out), 0);
   EXPECT_EQ(out, kMemo);
   ASSERT_EQ(Boxes().size(), 4u);
-  EXPECT_EQ(Boxes()[2], "Information: " + Format(160, "email"));
-  EXPECT_EQ(Boxes()[3], "Information: " + Format(160, "email"));
+  EXPECT_EQ(Boxes()[2], "Information: " + Format(160, "email") + erinKey);
+  EXPECT_EQ(Boxes()[3],
+            "Information: " + Format(160, "email") + UnknownKeyLine(erin_, "frank@example.org"));
 }
 
 TEST_P(IncomingBothVersions, MessageForAKeyWeLackShowsGnuPGsOwnText) {
@@ -155,8 +159,11 @@ TEST_P(IncomingBothVersions, FileModeVerdicts) {
   EXPECT_EQ(ReadFile(dir_ + "/report.doc.pgp.out"), kMemo);
   EXPECT_EQ(decrypt("memo.txt.gpg"), 0);
   EXPECT_EQ(ReadFile(dir_ + "/memo.txt.gpg.out"), kMemo);
-  const Texts signedBoxes = {"Information: " + Format(163, "file", "report.doc.pgp", kAliceUid),
-                             "Information: " + Format(163, "file", "memo.txt.gpg", kAliceUid)};
+  const Texts signedBoxes = {
+      "Information: " +
+          SignedBox(Format(163, "file", "report.doc.pgp", kAliceUid), alice_, "alice@example.com"),
+      "Information: " +
+          SignedBox(Format(163, "file", "memo.txt.gpg", kAliceUid), alice_, "alice@example.com")};
   EXPECT_EQ(Boxes(), signedBoxes);
 
   // GnuPG finds no OpenPGP data in plain text at all.
@@ -225,12 +232,20 @@ TEST_P(IncomingBothVersions, EverySignatureJudgedFromStatusLinesInAnyLanguage) {
   const std::string bad =
       " has a BAD signature: the text was changed after it was signed or "
       "the signature is forged. It is not opened.";
-  EXPECT_EQ(Boxes(),
-            (Texts{"Information: " + Format(161, "email", "Erin Stranger <erin@example.org>"),
-                   "Warning: This email is signed by " + frank +
-                       ", but the signing key has been revoked.",
-                   "Warning: This email signed as Erin Stranger <erin@example.org>" + bad,
-                   "Warning: This email signed as " + frank + bad}));
+  const std::string erinFpr = Fingerprint(version_, erin_, "erin@example.org");
+  const std::string frankFpr = Fingerprint(version_, erin_, "frank@example.org");
+  // A bad signature names the key by the id it claims; a revoked key needs no certification.
+  EXPECT_EQ(
+      Boxes(),
+      (Texts{"Information: " + SignedBox(Format(161, "email", "Erin Stranger <erin@example.org>"),
+                                         erin_, "erin@example.org"),
+             "Warning: This email is signed by " + frank +
+                 ", but the signing key has been revoked.\nSigning key fingerprint: " +
+                 Grouped(frankFpr),
+             "Warning: This email signed as Erin Stranger <erin@example.org>" + bad +
+                 "\nSigning key ID: " + Grouped(erinFpr.substr(24)),
+             "Warning: This email signed as " + frank + bad +
+                 "\nSigning key ID: " + Grouped(frankFpr.substr(24))}));
 }
 
 TEST_P(IncomingBothVersions, FileSignedByAStrangerGetsTheFileMessage) {
@@ -239,7 +254,50 @@ TEST_P(IncomingBothVersions, FileSignedByAStrangerGetsTheFileMessage) {
   UseScript(BobTypes());
   EXPECT_EQ(vp::DecryptFile(file.c_str(), (file + ".out").c_str()), 0);
   EXPECT_EQ(ReadFile(file + ".out"), kMemo);
-  EXPECT_EQ(Boxes(), Texts{"Information: " + Format(162, "file", "memo.txt.gpg")});
+  EXPECT_EQ(Boxes(), Texts{"Information: " + Format(162, "file", "memo.txt.gpg") +
+                           UnknownKeyLine(erin_, "erin@example.org")});
+}
+
+// Anyone can make a key that carries Alice's name: the box names the key that signed by its
+// fingerprint, and says it is not certified until Bob has certified Alice's real key.
+TEST_P(IncomingBothVersions, VerdictNamesTheSigningKeyAndWhetherItIsCertified) {
+  std::string params = dir_ + "/forger.params";
+  WriteFile(params,
+            std::string("Key-Type: ") +
+                (version_ == GnuPG::k1 ? "RSA\nKey-Length: 1024" : "EDDSA\nKey-Curve: ed25519") +
+                "\nName-Real: Alice Example\nName-Email: alice@example.com\n"
+                "%no-protection\n%commit\n");
+  std::string made;
+  ASSERT_EQ(Gpg(version_, erin_, "--batch --gen-key '" + params + "'", &made), 0) << made;
+  const std::string forgerFpr = Fingerprint(version_, erin_, "alice@example.com");
+  const std::string aliceFpr = Fingerprint(version_, alice_, "alice@example.com");
+  ASSERT_NE(forgerFpr, aliceFpr);
+  // Bob receives the forger's key as well, as from a key server.
+  WriteFile(dir_ + "/forger.asc", ExportKey(erin_, forgerFpr));
+  ASSERT_EQ(Gpg(version_, bob_, "--batch --import '" + dir_ + "/forger.asc'", &made), 0) << made;
+  const std::string real = FromAlice("--clearsign", kMemo, false);
+  const std::string forged =
+      Make(erin_, nullptr, "--local-user " + forgerFpr + " --clearsign", kMemo, false);
+  const std::string first = "Information: " + Format(161, "email", kAliceUid);
+  UseScript(BobTypes());
+  std::string out;
+  ASSERT_EQ(Decrypt(real, &out), 0);
+  ASSERT_EQ(Decrypt(forged, &out), 0);
+  EXPECT_EQ(out, kMemo);
+  const Texts uncertified = {SignedBox(first, alice_, "alice@example.com"),
+                             SignedBox(first, erin_, forgerFpr)};
+  EXPECT_EQ(Boxes(), uncertified);
+  EXPECT_NE(uncertified[0], uncertified[1]);
+
+  // Once Bob has compared the fingerprint with Alice and certified her key, her box says so; the
+  // forger's does not change.
+  BobCertifies(aliceFpr);
+  ASSERT_EQ(Decrypt(real, &out), 0);
+  ASSERT_EQ(Decrypt(forged, &out), 0);
+  Texts expected = uncertified;
+  expected.push_back(first + "\nSigning key fingerprint: " + Grouped(aliceFpr));
+  expected.push_back(uncertified[1]);
+  EXPECT_EQ(Boxes(), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothVersions, IncomingBothVersions, testing::Values(GnuPG::k1, GnuPG::k2),
@@ -271,6 +329,75 @@ TEST(IncomingStatusLines, VerdictLines) {
   EXPECT_STREQ(vp::GoodSignatureSigner("[GNUPG:] GOODSIG F3123C1353B44B0A A1 <a@x> [GNUPG:] X"),
                "A1 <a@x> [GNUPG:] X");
   EXPECT_STREQ(vp::GoodSignatureSigner("[GNUPG:] GOODSIG F3123C1353B44B0A"), "");
+}
+
+// Each signature keeps the key lines that follow its own verdict: the fingerprint of its primary
+// key and whether GnuPG holds that key as fully valid.
+TEST(IncomingStatusLines, KeyAndValidityBelongToTheirSignature) {
+  const std::string primary = "8C466B16E9A598BEB190B6B394B76C9A2512F51A";
+  const std::string subkey = "1111222233334444555566667777888899990000";
+  const std::string stranger = "DA5D1947502B9D7096B096BE2AE69343E157B09A";
+  const std::string run =
+      "[GNUPG:] NEWSIG\n"
+      "[GNUPG:] GOODSIG 94B76C9A2512F51A Alice Example <alice@example.com>\n"
+      "[GNUPG:] VALIDSIG " +
+      subkey + " 2026-12-09 1796780998 0 4 0 22 8 01 " + primary +
+      "\n"
+      "[GNUPG:] TRUST_ULTIMATE 0 pgp\n"
+      "[GNUPG:] NEWSIG\n"
+      "[GNUPG:] GOODSIG 2AE69343E157B09A Alice Example <alice@example.com>\n"
+      "[GNUPG:] VALIDSIG " +
+      stranger +
+      " 2026-12-09 1796780998 0 4 0 22 8 01\n"
+      "[GNUPG:] TRUST_UNDEFINED 0 pgp\n"
+      "[GNUPG:] NEWSIG\n"
+      "[GNUPG:] BADSIG 1234567890ABCDEF Carol <c@x>\n"
+      "[GNUPG:] TRUST_FULLY 0 pgp\n"
+      "[GNUPG:] ERRSIG 55ABFA11BFA4E2B8 22 8 01 1796623626 9 " +
+      stranger +
+      "\n"
+      "[GNUPG:] NO_PUBKEY 55ABFA11BFA4E2B8\n";
+  vp::RunVerdict v = vp::ReadDecryptRun(run.c_str());
+  ASSERT_EQ(v.signatures.size(), 4u);
+  EXPECT_EQ(v.signatures[0].fingerprint, primary);
+  EXPECT_TRUE(v.signatures[0].certified);
+  EXPECT_EQ(v.signatures[1].fingerprint, stranger);  // no primary given: the signing key's
+  EXPECT_FALSE(v.signatures[1].certified);
+  // A validity line never vouches for a bad signature.
+  EXPECT_EQ(v.signatures[2].keyId, "1234567890ABCDEF");
+  EXPECT_EQ(v.signatures[2].fingerprint, "");
+  EXPECT_FALSE(v.signatures[2].certified);
+  EXPECT_EQ(v.signatures[3].kind, vp::DecryptLine::kUnknownSigner);
+  EXPECT_EQ(v.signatures[3].keyId, "55ABFA11BFA4E2B8");
+  EXPECT_EQ(v.signatures[3].fingerprint, stranger);
+  EXPECT_EQ(vp::SigningKeyFingerprint("[GNUPG:] ERRSIG 55ABFA11BFA4E2B8 22 8 01 1796623626 9 -"),
+            "");
+  EXPECT_FALSE(vp::IsFullValidity("[GNUPG:] TRUST_MARGINAL 0 pgp"));
+  EXPECT_FALSE(vp::IsFullValidity("gpg: [GNUPG:] TRUST_ULTIMATE"));
+  EXPECT_TRUE(vp::IsFullValidity("[GNUPG:] TRUST_FULLY"));
+}
+
+// A text GnuPG wrote out whose signature is missing or broken is damaged; a text that never
+// claimed a signature, or a run that wrote no text, is not.
+TEST(IncomingStatusLines, SignedTextCutShortIsDamaged) {
+  using vp::RunOutcome;
+  const char* text = "[GNUPG:] PLAINTEXT 74 0 \n";
+  const std::string cutArmour = std::string(text) + "[GNUPG:] NODATA 1\n";
+  EXPECT_EQ(vp::ReadDecryptRun(cutArmour.c_str(), 2).outcome, RunOutcome::kDamaged);
+  // GnuPG 1.4 judges the remains of a cut signature block as bad.
+  const std::string remains = cutArmour + "[GNUPG:] BADSIG 12D77D4F19603DEA A <a@x>\n";
+  EXPECT_EQ(vp::ReadDecryptRun(remains.c_str(), 1).outcome, RunOutcome::kDamaged);
+  // A broken checksum line: no status line tells, the exit code does.
+  EXPECT_EQ(vp::ReadDecryptRun(text, 2).outcome, RunOutcome::kDamaged);
+  EXPECT_EQ(vp::ReadDecryptRun(text, 0).outcome, RunOutcome::kComplete);
+  // A signed text followed by a key block: judged, then GnuPG stops at the keys with an error.
+  const std::string judged =
+      std::string(text) + "[GNUPG:] GOODSIG 94B76C9A2512F51A A <a@x>\n" + "[GNUPG:] UNEXPECTED 0\n";
+  EXPECT_EQ(vp::ReadDecryptRun(judged.c_str(), 2).outcome, RunOutcome::kComplete);
+  // A key file given to decrypt: no text written, the caller copies the file as it is.
+  EXPECT_EQ(vp::ReadDecryptRun("[GNUPG:] UNEXPECTED 0\n[GNUPG:] FAILURE decrypt 38\n", 2).outcome,
+            RunOutcome::kComplete);
+  EXPECT_EQ(vp::ReadDecryptRun("[GNUPG:] NODATA 1\n", 2).outcome, RunOutcome::kNoData);
 }
 
 // Exits before or at the first GnuPG run leave nothing behind either.

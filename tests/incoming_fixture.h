@@ -102,6 +102,37 @@ class IncomingFixture : public UiFixture {
     snprintf(text, sizeof text, vp::MessageString(id), a.c_str(), b.c_str(), c.c_str());
     return text;
   }
+  // A verdict box on a checked signature: the verdict's own line, the fingerprint of the key of
+  // `email` on `home`, and, unless Bob certified that key, the note that it is not certified.
+  std::string SignedBox(const std::string& first, const std::string& home, const std::string& email,
+                        bool certified = false) const {
+    std::string text =
+        first + "\nSigning key fingerprint: " + Grouped(Fingerprint(version_, home, email));
+    if (!certified) text += std::string("\n\n") + kNotCertifiedNote;
+    return text;
+  }
+  static constexpr const char* kNotCertifiedNote =
+      "This key is not certified as belonging to that person: anyone can make a key that "
+      "carries any name. To check it, compare the fingerprint above with one you obtained from "
+      "the person directly (in person or by telephone); only when they match does the "
+      "signature show who wrote this.";
+  // How a box names a signing key Bob lacks: GnuPG 2 gives its fingerprint, 1.4 its key id.
+  std::string UnknownKeyLine(const std::string& home, const std::string& email) const {
+    std::string fpr = Fingerprint(version_, home, email);
+    return version_ == GnuPG::k2 ? "\nSigning key fingerprint: " + Grouped(fpr)
+                                 : "\nSigning key ID: " + Grouped(fpr.substr(24));
+  }
+  // Bob certifies (locally signs) the key of `email` on his ring, as after checking it.
+  void BobCertifies(const std::string& email) {
+    std::string out;
+    std::string pass = std::string(" --passphrase '") + Bob().passphrase + "'";
+    if (version_ == GnuPG::k2) pass = " --pinentry-mode loopback" + pass;
+    int rc =
+        RunCommand(std::string("echo y | ") + GnuPGProgram(version_) + " --homedir '" + bob_ +
+                       "' --batch --yes --command-fd 0" + pass + " --lsign-key " + email + " 2>&1",
+                   &out);
+    ASSERT_EQ(rc, 0) << out;
+  }
   std::string BobTypes() const {
     return std::string("dialog 104 type 1005 ") + Bob().passphrase + "; click 1\n";
   }

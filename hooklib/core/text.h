@@ -1,8 +1,24 @@
-// Text services shared across the library: a tokenizer with an explicit cursor, path parts.
+// Text services shared across the library: a tokenizer with an explicit cursor, path parts,
+// and the one way text another person chose is shown.
 #pragma once
+#include <cstddef>
 #include <string>
 
 namespace vp {
+
+// The longest text ShownText returns by default before its "...": short enough that a box
+// holding two such texts and its own sentences is never cut by the box's limit.
+constexpr size_t kShownTextLimit = 255;
+
+// Text another person chose (an attachment or file name, a user id), made fit to be written
+// into a text, a list or a box: a line feed becomes the two characters "\n", a carriage return
+// "\r", a tab "\t", every other control character (below 0x20, and 0x7F) "\xNN", and the
+// UTF-8 characters that change what text around them looks like (C1 controls, line and
+// paragraph separators, direction overrides and isolates) "\uNNNN"; all else stays. So such a text
+// is always one line and cannot add lines to a verdict or a decrypted text. Longer than `limit`
+// bytes, it is cut there (never inside a UTF-8 character) and "..." follows. Null counts as empty.
+std::string ShownText(const char* text, size_t limit = kShownTextLimit);
+std::string ShownText(const std::string& text, size_t limit = kShownTextLimit);
 
 // Returns the next token of `text`, writing a zero after it; null at the end (the cursor is
 // then reset to null). The cursor alone carries the position; start it at null.

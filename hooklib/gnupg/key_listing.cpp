@@ -104,15 +104,17 @@ const char* KeyReference(int index) {
   return ref.empty() ? ids.items[index] : ref.c_str();
 }
 
-std::string KeyDisplayLine(const char* userId, const char* reference) {
-  std::string line = std::string(userId ? userId : "") + "  [";
-  const std::string ref = reference ? reference : "";
-  for (size_t i = 0; i < ref.size(); ++i) {
-    // A 40-digit fingerprint reads as two halves of five groups.
-    if (i > 0 && i % 4 == 0) line += (i == 20 && ref.size() == 40) ? "  " : " ";
-    line += ref[i];
+std::string GroupedKeyReference(const std::string& reference) {
+  std::string grouped;
+  for (size_t i = 0; i < reference.size(); ++i) {
+    if (i > 0 && i % 4 == 0) grouped += (i == 20 && reference.size() == 40) ? "  " : " ";
+    grouped += reference[i];
   }
-  return line + "]";
+  return grouped;
+}
+
+std::string KeyDisplayLine(const char* userId, const char* reference) {
+  return ShownText(userId) + "  [" + GroupedKeyReference(reference ? reference : "") + "]";
 }
 
 void FreeKeyLists() {

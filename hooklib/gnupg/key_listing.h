@@ -18,9 +18,14 @@ void PairKeyListing(char* listing, bool secret);
 // never name a key to GnuPG. "" for an index the lists do not hold.
 const char* KeyReference(int index);
 
-// The line a key list box shows for a key: its user id, then its fingerprint (or key id) in
-// GnuPG's groups of four, so the user can compare it with the one the key's owner gave.
+// The line a key list box shows for a key: its user id (through ShownText), then its
+// fingerprint (or key id) in GnuPG's groups of four, so the user can compare it with the one the
+// key's owner gave.
 std::string KeyDisplayLine(const char* userId, const char* reference);
+
+// A fingerprint or key id in GnuPG's groups of four; a 40-digit fingerprint reads as two halves
+// of five groups, two blanks apart.
+std::string GroupedKeyReference(const std::string& reference);
 
 // Empties the key id list and the user id list.
 void FreeKeyLists();

@@ -109,7 +109,26 @@ const DecryptRule kDecryptRules[] = {
     {DecryptLine::kDecryptionFailed, "DECRYPTION_FAILED", nullptr, nullptr},
     {DecryptLine::kDecryptionEnd, "END_DECRYPTION", nullptr, nullptr},
     {DecryptLine::kNewSignature, "NEWSIG", nullptr, nullptr},
+    {DecryptLine::kValidSignature, "VALIDSIG", nullptr, nullptr},
+    {DecryptLine::kKeyValidity, "TRUST_UNDEFINED", nullptr, nullptr},
+    {DecryptLine::kKeyValidity, "TRUST_NEVER", nullptr, nullptr},
+    {DecryptLine::kKeyValidity, "TRUST_MARGINAL", nullptr, nullptr},
+    {DecryptLine::kKeyValidity, "TRUST_FULLY", nullptr, nullptr},
+    {DecryptLine::kKeyValidity, "TRUST_ULTIMATE", nullptr, nullptr},
+    {DecryptLine::kPlaintext, "PLAINTEXT", nullptr, nullptr},
 };
+
+// A version 4 (40 digits) or version 5 (64 digits) fingerprint in GnuPG's upper-case hex.
+bool IsFingerprint(const std::string& text) {
+  if (text.size() != 40 && text.size() != 64) return false;
+  return text.find_first_not_of("0123456789ABCDEF") == std::string::npos;
+}
+
+// "VALIDSIG <fpr> <date> <time> <expire> <version> <reserved> <pk algo> <hash algo> <class>
+// <primary fpr>": the primary key's fingerprint is field 10.
+constexpr int kValidsigPrimaryField = 10;
+// "ERRSIG <keyid> <pk algo> <hash algo> <class> <time> <rc> <fpr>"
+constexpr int kErrsigFingerprintField = 7;
 
 }  // namespace
 
@@ -130,6 +149,21 @@ const char* SignatureSigner(const char* line) {
   const char* keyId = strchr(keyword, ' ');
   const char* signer = keyId ? strchr(keyId + 1, ' ') : nullptr;
   return signer ? signer + 1 : "";
+}
+
+std::string SigningKeyFingerprint(const char* line) {
+  std::string fpr;
+  if (LineHasStatus(line, "VALIDSIG")) {
+    fpr = StatusField(line, kValidsigPrimaryField);
+    if (!IsFingerprint(fpr)) fpr = StatusField(line, 1);
+  } else if (LineHasStatus(line, "ERRSIG")) {
+    fpr = StatusField(line, kErrsigFingerprintField);
+  }
+  return IsFingerprint(fpr) ? fpr : "";
+}
+
+bool IsFullValidity(const char* line) {
+  return LineHasStatus(line, "TRUST_FULLY") || LineHasStatus(line, "TRUST_ULTIMATE");
 }
 
 const char* GoodSignatureSigner(const char* line) {

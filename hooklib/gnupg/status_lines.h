@@ -45,6 +45,9 @@ enum class DecryptLine {
   kDecryptionFailed,     // DECRYPTION_FAILED
   kDecryptionEnd,        // END_DECRYPTION
   kNewSignature,         // NEWSIG: the lines that follow concern the next signature
+  kValidSignature,       // VALIDSIG: the fingerprints of the key that made a checked signature
+  kKeyValidity,          // TRUST_UNDEFINED ... TRUST_ULTIMATE: how valid GnuPG holds that key
+  kPlaintext,            // PLAINTEXT: GnuPG is writing out the (signed or decrypted) text
 };
 DecryptLine ClassifyDecryptLine(const char* line);
 
@@ -52,6 +55,16 @@ DecryptLine ClassifyDecryptLine(const char* line);
 // EXPKEYSIG, ...): what follows the blank after the key id; "" when there is none or the line
 // is no status line. GoodSignatureSigner is the same reader under the name of its first use.
 const char* SignatureSigner(const char* line);
+
+// The fingerprint of the primary key in a "VALIDSIG <fpr> ... [<primary fpr>]" line (its last
+// field; the first fingerprint when GnuPG gives no primary one), or that of the issuer in an
+// "ERRSIG ... <rc> <fpr>" line (GnuPG 2 only). "" for other lines, or when it is not a
+// fingerprint (GnuPG writes "-" when it does not know it).
+std::string SigningKeyFingerprint(const char* line);
+
+// True for a TRUST_FULLY or TRUST_ULTIMATE line: GnuPG holds the key as belonging to the
+// person its user id names. TRUST_UNDEFINED, TRUST_NEVER and TRUST_MARGINAL are below full.
+bool IsFullValidity(const char* line);
 const char* GoodSignatureSigner(const char* line);
 
 }  // namespace vp

@@ -59,13 +59,13 @@ bool CopyStream(FILE* in, FILE* out) {
 int CopyInto(const char* source, const char* target, FileUse use, const char* shown) {
   FILE* in = OpenRegularFile(source, FileUse::kRead);
   if (!in) {
-    ShowError("%s cannot be opened for reading!", source);
+    ShowError("%s cannot be opened for reading!", ShownText(source).c_str());
     return -1;
   }
   FILE* out = OpenRegularFile(target, use);
   if (!out) {
     fclose(in);
-    ShowError("%s cannot be opened for writing!", shown);
+    ShowError("%s cannot be opened for writing!", ShownText(shown).c_str());
     return -1;
   }
   bool copied = CopyStream(in, out);
@@ -73,7 +73,7 @@ int CopyInto(const char* source, const char* target, FileUse use, const char* sh
   // A short copy (a full disk) is no copy: what was written goes.
   if (fclose(out) != 0 || !copied) {
     WipeFile(target);
-    ShowError("%s could not be written completely.", shown);
+    ShowError("%s could not be written completely.", ShownText(shown).c_str());
     return -1;
   }
   return 0;

@@ -41,7 +41,7 @@ std::string g_attachments;
 bool JoinPath(const char* dir, const char* name, std::string* path) {
   *path = std::string(dir) + kPathSeparator + name;
   if (path->size() < kPathSize) return true;
-  ShowError("The path %s is too long.", path->c_str());
+  ShowError("The path %s is too long.", ShownText(*path).c_str());
   return false;
 }
 
@@ -49,11 +49,12 @@ std::string WorkDir() {
   return std::string(TempDirQuietly()) + kPathSeparator + "pgptemp";
 }
 
-// What the list shows for a file name part, and what its view copy is called.
+// What the list shows for a file name part, and what its view copy is called: the sender chose
+// the name, so its control characters are shown escaped.
 std::string DisplayName(const char* part) {
   std::string name(part, strnlen(part, kMaxNameLength));
   StripEncryptedExtension(name);
-  return name;
+  return ShownText(name);
 }
 
 // A name that is a file in the folder it is joined to, not the folder or its parent.

@@ -28,14 +28,18 @@ const char* const kArmourHeaders[] = {
 
 char g_handover_path[256];
 
-// Keeps LF and the printable ASCII range; everything else goes, closing up the text.
-void CleanBody(char* body) {
-  char* out = body;
-  for (const char* in = body; *in; ++in) {
-    unsigned char c = static_cast<unsigned char>(*in);
-    if (c == '\n' || (c >= 0x20 && c < 0x80)) *out++ = static_cast<char>(c);
+// The cleaning of the text handed to the script: control characters other than line feed and
+// tab go (a stray carriage return, an escape sequence, a NUL); everything the signer wrote in any
+// script stays. The body GnuPG checks is never cleaned: a signature holds only on the bytes as
+// they were signed.
+void CleanHandOver(std::string* text) {
+  size_t out = 0;
+  for (char ch : *text) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    if (c == '\n' || c == '\t' || (c >= 0x20 && c != 0x7F)) (*text)[out++] = ch;
   }
-  *out = '\0';
+  std::fill(text->begin() + out, text->end(), '\0');
+  text->resize(out);
 }
 
 // "" when the temporary folder is refused.
@@ -79,7 +83,8 @@ void AppendAttachmentLines(std::string* out, const char* attachments) {
   for (char* entry = NextToken(copy, ",", &cursor); entry; entry = NextToken(copy, ",", &cursor)) {
     std::string name = GetFileNamePart(entry);
     StripEncryptedExtension(name);
-    *out += "[Attachment: " + name + "]\n";
+    // The sender chose the name: it must not add lines after a text reported as signed.
+    *out += "[Attachment: " + ShownText(name) + "]\n";
   }
   free(copy);
 }
@@ -121,7 +126,6 @@ int DoDecryptBodyImpl(const char* name, char* body, const char* attachments) {
   NotesWindowDisabled disabled;
   CopyText(SenderName(), kSenderNameSize, name ? name : "");
   if (!body || HandOverPathTooLong()) return -1;
-  CleanBody(body);
 
   char* text = nullptr;
   size_t length = 0;
@@ -139,9 +143,12 @@ int DoDecryptBodyImpl(const char* name, char* body, const char* attachments) {
   handOver.text.assign(text, length);
   memset(text, 0, length);
   free(text);
+  CleanHandOver(&handOver.text);
   const char* names = attachments ? attachments : "";
   // An empty text has no last character: the attachment lines then start the file.
-  if (length > 0 && handOver.text.back() != '\n' && names[0]) handOver.text += "\n\n";
+  if (!handOver.text.empty() && handOver.text.back() != '\n' && names[0]) {
+    handOver.text += "\n\n";
+  }
   AppendAttachmentLines(&handOver.text, names);
   return WriteHandOver(handOver.text);
 }

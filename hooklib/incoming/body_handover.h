@@ -7,12 +7,12 @@ namespace vp {
 // three armour header lines followed by CR; else 0 (also for a null body).
 int IsPgpMailImpl(const char* body);
 
-// Cleans `body` in place (drops bytes below 0x20 except LF, and bytes of 0x80 and above),
-// decrypts or verifies it, and writes the plaintext and one "[Attachment: NAME]" line per entry
-// of the comma-separated `attachments` (file name part, encrypted extension removed) to the
-// hand-over file. The Notes window is disabled meanwhile. 0 when the script may read the file;
-// -1 when the library is not initialised, decryption failed or was cancelled, or the file could
-// not be written (after telling the user).
+// Decrypts or verifies `body` exactly as received (it is not changed), and writes the plaintext,
+// without control characters other than LF and tab, and one "[Attachment: NAME]" line per entry
+// of the comma-separated `attachments` (file name part, encrypted extension removed, shown
+// through ShownText) to the hand-over file. The Notes window is disabled meanwhile. 0 when the
+// script may read the file; -1 when the library is not initialised, decryption failed or was
+// cancelled, or the file could not be written (after telling the user).
 int DoDecryptBodyImpl(const char* name, char* body, const char* attachments);
 
 // Writes `text` unchanged to the hand-over file. -1 for a null or empty text (the existing file

@@ -90,6 +90,23 @@ void ShowNoTemporaryFile() {
   ShowError("Unable to create a temporary file in %s.", TempFileDirectory().c_str());
 }
 
+// True when a line of `text` begins an armoured message or a signed message. GnuPG reporting no
+// OpenPGP data in such a text means it found the start and nothing usable after it: a message
+// cut short or broken (GnuPG 1.4 reports a cut compressed message that way), not a plain text.
+bool HasMessageArmour(const char* text) {
+  static const char* const kHeaders[] = {"-----BEGIN PGP MESSAGE-----",
+                                         "-----BEGIN PGP SIGNED MESSAGE-----"};
+  for (const char* line = text; line && *line;) {
+    for (const char* header : kHeaders) {
+      size_t n = strlen(header);
+      if (strncmp(line, header, n) == 0 && strchr("\r\n", line[n])) return true;
+    }
+    line = strchr(line, '\n');
+    if (line) ++line;
+  }
+  return false;
+}
+
 bool PassphraseReady() {
   GetPassphrase(kDecryptionPassphraseDialog);
   return Settings().passphrase[0] != '\0';
@@ -132,10 +149,13 @@ int DecryptMessage(const char* text, char** output, size_t* outputLength) {
     const char* result = RunDecrypt(input.Path(), outputFile.Path());
     if (!result) return -1;
     runResult = result;
-    verdict = ReadDecryptRun(runResult.c_str());
+    verdict = ReadDecryptRun(runResult.c_str(), LastRunEnd().exitCode);
     if (verdict.outcome == RunOutcome::kWrongPassphrase) {
       if (!AskAgainAfterWrongPassphrase(kDecryptionPassphraseDialog)) return -1;
       continue;
+    }
+    if (verdict.outcome == RunOutcome::kNoData && HasMessageArmour(text)) {
+      verdict.outcome = RunOutcome::kDamaged;
     }
     if (verdict.outcome == RunOutcome::kNoData) {
       *output = static_cast<char*>(calloc(1, 1));
@@ -197,16 +217,17 @@ int DecryptFile(const char* path, const char* outputPath) {
   KeyListsCleanup lists;
   if (!path || !outputPath) return -1;
   const Subject subject{MessageString(kKindFile), GetFileNamePart(path)};
+  const std::string shownName = ShownText(subject.fileName);
   // GnuPG would wait for ever on a FIFO, or read a device without end.
   if (!IsReadableRegularFile(path)) {
-    ShowError("Unable to decrypt %s: it is not a file that can be read.", path);
+    ShowError("Unable to decrypt %s: it is not a file that can be read.", ShownText(path).c_str());
     return -1;
   }
   if (!PassphraseReady()) return -1;
   // GnuPG writes into a fresh private file, which takes the output name only after the run.
   ScratchFile written;
   if (!written.ReserveBeside(outputPath)) {
-    ShowError("Unable to open %s for writing.", outputPath);
+    ShowError("Unable to open %s for writing.", ShownText(outputPath).c_str());
     return -1;
   }
 
@@ -216,7 +237,7 @@ int DecryptFile(const char* path, const char* outputPath) {
     const char* result = RunDecrypt(path, written.Path());
     if (!result) return -1;
     plaintext = HasStatus(result, "PLAINTEXT");
-    verdict = ReadDecryptRun(result);
+    verdict = ReadDecryptRun(result, LastRunEnd().exitCode);
     if (verdict.outcome == RunOutcome::kWrongPassphrase) {
       if (!AskAgainAfterWrongPassphrase(kDecryptionPassphraseDialog)) return -1;
       continue;
@@ -238,11 +259,11 @@ int DecryptFile(const char* path, const char* outputPath) {
     return -1;
   }
   if (!verdict.HasSignature()) {
-    ShowWarning(MessageString(kFileNotSigned), subject.kind, subject.fileName);
+    ShowWarning(MessageString(kFileNotSigned), subject.kind, shownName.c_str());
   }
   // The output file exists from the start: what GnuPG wrote, or said it wrote, tells.
   if (plaintext || FileHasContent(written.Path())) return written.InstallAs(outputPath);
-  ShowWarning(MessageString(kNotEncryptedFile), subject.fileName);
+  ShowWarning(MessageString(kNotEncryptedFile), shownName.c_str());
   return -2;
 }
 
@@ -251,7 +272,7 @@ int FindKeysInFile(const char* path) {
   if (!path) return -1;
   if (!PassphraseReady()) return -1;
   if (!IsReadableRegularFile(path)) {
-    ShowError("Unable to read %s: it is not a file that can be read.", path);
+    ShowError("Unable to read %s: it is not a file that can be read.", ShownText(path).c_str());
     return -1;
   }
   if (DetectKeysInFile(path) != 0) return -1;
@@ -259,7 +280,7 @@ int FindKeysInFile(const char* path) {
     ShowKeyImportDialog(MessageString(kKeysInFile), path);
     return 0;
   }
-  ShowWarning(MessageString(kNoKeysInFile), GetFileNamePart(path));
+  ShowWarning(MessageString(kNoKeysInFile), ShownText(GetFileNamePart(path)).c_str());
   return -1;
 }
 

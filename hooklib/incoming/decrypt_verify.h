@@ -4,8 +4,8 @@
 // GnuPG, judges the run from its status lines (see run_verdict.h), asks again after a wrong
 // passphrase, and ends with the key id and user id lists empty. The result is 0 when done,
 // -1 when cancelled or failed after the user was told why. A damaged, altered or unprotected
-// message, and a text whose signature is bad, is never handed over: -1, and whatever GnuPG wrote
-// of it is wiped.
+// message, a signed text cut short, and a text whose signature is bad, is never handed over: -1,
+// and whatever GnuPG wrote of it is wiped. The text is given to GnuPG exactly as received.
 #pragma once
 #include <cstddef>
 
@@ -13,7 +13,8 @@ namespace vp {
 
 // Decrypts or verifies a message text. On 0, *output is a malloc'ed text (the caller frees it)
 // with CR LF read as LF, and *outputLength its length; a text without OpenPGP data gives an
-// empty text after string 177. Public keys found in the text are offered in the key import
+// empty text after string 177, but one that begins a message or signed message in which GnuPG
+// finds no data is damaged. Public keys found in the text are offered in the key import
 // dialog. The temporary copies of the text and of GnuPG's output are wiped on every path.
 // On a non-zero result *output may still hold a text the caller must free.
 int DecryptMessage(const char* text, char** output, size_t* outputLength);

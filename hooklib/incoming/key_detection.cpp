@@ -2,6 +2,7 @@
 #include "hooklib/incoming/key_detection.h"
 
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "hooklib/core/messages.h"
@@ -45,8 +46,8 @@ struct PendingKey {
   char userId[256] = "";
 };
 
-void Flush(PendingKey& key) {
-  if (key.open && key.userId[0]) {
+void Flush(PendingKey& key, const std::set<std::string>& secret) {
+  if (key.open && key.userId[0] && !(key.fingerprint[0] && secret.count(key.fingerprint))) {
     const char* reference = key.fingerprint[0] ? key.fingerprint : key.keyId;
     if (reference[0]) {
       AddToStringList(KeyIdList(), reference);
@@ -59,19 +60,36 @@ void Flush(PendingKey& key) {
 }  // namespace
 
 void CollectListedKeys(const char* listing) {
+  // A key the text carries as a secret key is no public key sent to be used: GnuPG 1.4 lists
+  // its public part among the public keys, GnuPG 2 as a "sec" record. Neither is offered.
+  std::set<std::string> secret;
+  bool secretFingerprintDue = false;
+  ForEachToken(listing, "\r\n", [&](const char* line) {
+    if (StartsWith(line, "sec:")) {
+      secretFingerprintDue = true;
+    } else if (StartsWith(line, "fpr:") && secretFingerprintDue) {
+      char fingerprint[256] = "";
+      GetColonField(line, 9, fingerprint, sizeof fingerprint);
+      secret.insert(fingerprint);
+      secretFingerprintDue = false;
+    } else if (!StartsWith(line, "fpr:")) {
+      secretFingerprintDue = secretFingerprintDue && !StartsWith(line, "pub:") &&
+                             !StartsWith(line, "ssb:") && !StartsWith(line, "sub:");
+    }
+  });
   std::string text(listing ? listing : "");
   PendingKey key;
   char* cursor = nullptr;
   for (char* line = NextToken(text.data(), "\r\n", &cursor); line;
        line = NextToken(text.data(), "\r\n", &cursor)) {
     if (StartsWith(line, "pub:")) {
-      Flush(key);
+      Flush(key, secret);
       key.open = true;
       key.fingerprintDue = true;
       GetColonField(line, 4, key.keyId, sizeof key.keyId);
       if (strlen(key.keyId) != 16) key.keyId[0] = '\0';
     } else if (StartsWith(line, "sec:")) {
-      Flush(key);  // secret keys are not offered; their public part is listed as "pub"
+      Flush(key, secret);  // secret keys are not offered
     } else if (StartsWith(line, "fpr:") && key.fingerprintDue) {
       GetColonField(line, 9, key.fingerprint, sizeof key.fingerprint);
       key.fingerprintDue = false;
@@ -82,7 +100,7 @@ void CollectListedKeys(const char* listing) {
       key.fingerprintDue = false;
     }
   }
-  Flush(key);
+  Flush(key, secret);
 }
 
 int DetectKeysInFile(const char* path) {
@@ -102,10 +120,14 @@ int DetectKeysInFile(const char* path) {
   std::string rings = "--no-default-keyring --keyring " + QuoteWindowsArgument(publicRing.Path()) +
                       " --secret-keyring " + QuoteWindowsArgument(secretRing.Path()) + " ";
   if (!Run(rings + "--import", path)) return -1;
-  const char* listing =
+  const char* listed =
       Run(rings + "--with-colons --fixed-list-mode --with-fingerprint --list-keys", nullptr);
-  if (!listing) return -1;
-  CollectListedKeys(listing);
+  if (!listed) return -1;
+  std::string listing = listed;  // the runner's buffer serves the next run
+  const char* secret =
+      Run(rings + "--with-colons --fixed-list-mode --with-fingerprint --list-secret-keys", nullptr);
+  if (!secret) return -1;
+  CollectListedKeys((listing + secret).c_str());
   return 0;
 }
 

@@ -13,7 +13,8 @@ namespace vp {
 int DetectKeysInFile(const char* path);
 
 // Appends the keys of a colon listing (pub/fpr/uid records) to the two lists as above. Keys
-// without a user id, and secret-key records, are skipped.
+// without a user id, secret-key records, and public keys whose fingerprint the listing also
+// gives for a secret key, are skipped: only keys sent as public keys are offered.
 void CollectListedKeys(const char* listing);
 
 }  // namespace vp

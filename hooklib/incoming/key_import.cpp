@@ -9,14 +9,20 @@
 #include "hooklib/core/messages.h"
 #include "hooklib/core/settings.h"
 #include "hooklib/core/strings.h"
+#include "hooklib/core/temp_files.h"
 #include "hooklib/core/text.h"
 #include "hooklib/core/trace.h"
+#include "hooklib/gnupg/gnupg_version.h"
 #include "hooklib/gnupg/key_listing.h"
 #include "hooklib/gnupg/runner.h"
 #include "hooklib/gnupg/status_lines.h"
 #include "hooklib/gnupg/string_list.h"
 #include "hooklib/gnupg/text_utils.h"
+#include "hooklib/incoming/scratch_file.h"
+#include "hooklib/incoming/scratch_home.h"
 #include "hooklib/resources/dialogs.h"
+#include "platform/files.h"
+#include "platform/process.h"
 
 namespace vp {
 namespace {
@@ -82,6 +88,53 @@ bool ImportedEveryListedKey(const char* result) {
   return keys.count > 0;
 }
 
+// One traced run; its result, copied (the runner's buffer serves the next run), or false after
+// the runner's failure was shown.
+bool RunTraced(const std::string& options, const char* input, std::string* result) {
+  char* run = RunGnuPG(options.c_str(), input, nullptr, Settings().passphrase);
+  WriteTrace("%s", run);
+  if (RunFailed(run)) return false;
+  *result = run;
+  return true;
+}
+
+// Puts into `exported` the public keys of the key id list, and nothing else, from the import
+// source: its keys go into a throwaway home first, whence only the listed fingerprints are
+// exported, without any secret part. So a secret key or a key the user was not shown never
+// reaches the user's key ring. False after telling the user why.
+bool ExportListedKeys(const ScratchFile& exported) {
+  ScratchHome home;
+  if (!home.Make()) {
+    ShowError("Unable to create a temporary folder in %s.", TempFileDirectory().c_str());
+    return false;
+  }
+  std::string homeOption = "--homedir " + QuoteWindowsArgument(home.Path());
+  // GnuPG 2 hands secret keys to an agent: with none started for the throwaway home, they stay
+  // out of every key store.
+  if (ProgramVersion(Settings().szGpgApp).NeedsLoopback()) homeOption += " --no-autostart";
+  std::string report;
+  if (!RunTraced(homeOption + " --import", g_source, &report)) return false;
+  std::string exportOptions =
+      homeOption + " --output " + QuoteWindowsArgument(exported.Path()) + " --export --";
+  const StringList& keys = KeyIdList();
+  for (int i = 0; i < keys.count; ++i) exportOptions += " " + QuoteWindowsArgument(keys.items[i]);
+  if (!RunTraced(exportOptions, nullptr, &report)) return false;
+  const std::string homePath = home.Path();
+  if (home.Remove() != 0) {
+    ShowError("Unable to delete %s.", homePath.c_str());
+    return false;
+  }
+  return true;
+}
+
+// "1 public key imported." or "N public keys imported." (with " and signed" when signing).
+std::string ImportedCount(int count, bool sign) {
+  char text[96];
+  snprintf(text, sizeof text, "%d public key%s imported%s.", count, count == 1 ? "" : "s",
+           sign ? " and signed" : "");
+  return text;
+}
+
 intptr_t ImportKeysProc(Dialog& dialog, DialogMessage message, int controlId, void*) {
   if (message == DialogMessage::kInit) {
     CenterWindow(dialog.Window());
@@ -127,12 +180,20 @@ void ShowKeyImportDialog(const char* caption, const char* source) {
 
 int ImportListedKeys(int sign) {
   const char* passphrase = Settings().passphrase;
-  char* result = RunGnuPG("--import", g_source, nullptr, passphrase);
-  WriteTrace("%s", result);
-  if (RunFailed(result)) {
+  // An export naming no key would take every key the source holds.
+  if (KeyIdList().count == 0) {
+    ShowError("There are no listed keys to import.");
     return -1;
   }
-  const std::string report = result;  // the runner's buffer serves the next run
+  ScratchFile exported;
+  if (!exported.Reserve()) {
+    ShowError("Unable to create a temporary file in %s.", TempFileDirectory().c_str());
+    return -1;
+  }
+  if (!ExportListedKeys(exported)) return -1;
+  std::string report;
+  if (!RunTraced("--import", exported.Path(), &report)) return -1;
+  exported.Wipe();
   if (!ImportedEveryListedKey(report.c_str())) {
     ShowErrorDetails("GnuPG did not import every key listed. Its report:", report.c_str());
     return -1;
@@ -156,7 +217,7 @@ int ImportListedKeys(int sign) {
     switches.answerYes = false;
     for (int i = 0; i < keys.count; ++i) {
       if (!LookOnRing(keys.items[i]).locallyCertified) {
-        uncertified += std::string("\n") + (i < users.count ? users.items[i] : keys.items[i]);
+        uncertified += "\n" + ShownText(i < users.count ? users.items[i] : keys.items[i]);
       }
     }
   }
@@ -164,7 +225,9 @@ int ImportListedKeys(int sign) {
     ShowError("The key(s) were imported, but GnuPG did not sign these:%s", uncertified.c_str());
     return -1;
   }
-  ShowInformation("%s", MessageString(sign == 1 ? kImportedAndSignedMessage : kImportedMessage));
+  ShowInformation("%s\n\n%s",
+                  MessageString(sign == 1 ? kImportedAndSignedMessage : kImportedMessage),
+                  ImportedCount(KeyIdList().count, sign == 1).c_str());
   return 0;
 }
 

@@ -11,13 +11,14 @@ constexpr int kImportKeysDialog = 106;
 // error box, since a cut path would name another file.
 void ShowKeyImportDialog(const char* caption, const char* source);
 
-// Imports the keys of the current import source, then, when `sign` is 1, certifies each listed
+// Imports the listed public keys of the current import source, by fingerprint, and nothing else
+// (no secret key, no key the list does not show), then, when `sign` is 1, certifies each listed
 // key locally (non-exportable) with the default key, naming it by the key id list entry at its
-// index (a fingerprint). Answer-yes is on for the signing runs only. String 166 or 167 only when
-// GnuPG reported every listed key imported (IMPORT_OK, IMPORT_RES) and, when signing, each key
-// carries a local certification afterwards; otherwise the user sees what failed and the result
-// is -1, as when GnuPG could not be started. Dialog 106 shows each key with its fingerprint, and
-// its default button imports without signing.
+// index (a fingerprint). Answer-yes is on for the signing runs only. String 166 or 167, and the
+// number of public keys imported, only when GnuPG reported every listed key imported
+// (IMPORT_OK) and, when signing, each key carries a local certification afterwards; otherwise
+// the user sees what failed and the result is -1, as when GnuPG could not be started. Dialog 106
+// shows each key with its fingerprint, and its default button imports without signing.
 int ImportListedKeys(int sign);
 
 }  // namespace vp

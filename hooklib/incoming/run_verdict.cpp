@@ -1,10 +1,13 @@
 // The verdict on one decrypt or verify run, and the messages that tell it.
 #include "hooklib/incoming/run_verdict.h"
 
+#include <cstdio>
+
 #include "hooklib/core/messages.h"
 #include "hooklib/core/settings.h"
 #include "hooklib/core/strings.h"
 #include "hooklib/core/text.h"
+#include "hooklib/gnupg/key_listing.h"
 
 namespace vp {
 namespace {
@@ -70,6 +73,27 @@ class UnknownSigners {
   std::string key_;
 };
 
+// The verdicts GnuPG gives only after checking the signature against the key: VALIDSIG and a
+// validity line follow them.
+bool IsCheckedSignature(DecryptLine kind) {
+  return kind == DecryptLine::kGoodSignature || kind == DecryptLine::kExpiredKeySignature ||
+         kind == DecryptLine::kRevokedKeySignature || kind == DecryptLine::kExpiredSignature;
+}
+
+// What a box says to name the key: its fingerprint, else its key id, in groups of four.
+std::string KeyNameLine(const SignatureVerdict& s) {
+  if (!s.fingerprint.empty())
+    return "Signing key fingerprint: " + GroupedKeyReference(s.fingerprint);
+  if (!s.keyId.empty()) return "Signing key ID: " + GroupedKeyReference(s.keyId);
+  return "";
+}
+
+constexpr const char* kNotCertified =
+    "This key is not certified as belonging to that person: anyone can make a key that carries "
+    "any name. To check it, compare the fingerprint above with one you obtained from the person "
+    "directly (in person or by telephone); only when they match does the signature show who "
+    "wrote this.";
+
 }  // namespace
 
 bool RunVerdict::HasBadSignature() const {
@@ -79,11 +103,13 @@ bool RunVerdict::HasBadSignature() const {
   return false;
 }
 
-RunVerdict ReadDecryptRun(const char* result) {
+RunVerdict ReadDecryptRun(const char* result, int exitCode) {
   RunVerdict verdict;
   bool noData = false, broken = false, unprotected = false, failed = false;
-  bool plaintextFlowing = false, decrypting = false;
+  bool plaintextFlowing = false, decrypting = false, textWritten = false;
   UnknownSigners unknown;
+  // The signature the key lines that follow a checked verdict belong to (-1: none).
+  int checked = -1;
   std::string text(result ? result : "");
   char* cursor = nullptr;
   for (char* line = NextToken(text.data(), "\r\n", &cursor); line;
@@ -98,13 +124,35 @@ RunVerdict ReadDecryptRun(const char* result) {
       case DecryptLine::kExpiredKeySignature:
       case DecryptLine::kRevokedKeySignature:
       case DecryptLine::kExpiredSignature:
-        verdict.signatures.push_back({kind, SignatureSigner(line)});
+        verdict.signatures.push_back(
+            {kind, SignatureSigner(line), StatusField(line, 1), "", false});
+        checked = IsCheckedSignature(kind) ? static_cast<int>(verdict.signatures.size()) - 1 : -1;
         break;
       case DecryptLine::kUnknownSigner:
-        if (unknown.IsNew(line)) verdict.signatures.push_back({kind, ""});
+        if (unknown.IsNew(line)) verdict.signatures.push_back({kind, "", "", "", false});
+        checked = -1;
+        if (verdict.signatures.back().keyId.empty()) {
+          verdict.signatures.back().keyId = StatusField(line, 1);
+        }
+        if (verdict.signatures.back().fingerprint.empty()) {
+          verdict.signatures.back().fingerprint = SigningKeyFingerprint(line);
+        }
+        break;
+      case DecryptLine::kValidSignature:
+        if (checked >= 0 && verdict.signatures[checked].fingerprint.empty()) {
+          verdict.signatures[checked].fingerprint = SigningKeyFingerprint(line);
+        }
+        break;
+      case DecryptLine::kKeyValidity:
+        if (checked >= 0) verdict.signatures[checked].certified = IsFullValidity(line);
+        checked = -1;  // one validity line per signature
         break;
       case DecryptLine::kNewSignature:
         unknown.NextSignature();
+        checked = -1;
+        break;
+      case DecryptLine::kPlaintext:
+        textWritten = true;
         break;
       case DecryptLine::kNoData:
         noData = true;
@@ -132,6 +180,10 @@ RunVerdict ReadDecryptRun(const char* result) {
         break;
     }
   }
+  // A text written out and then missing data: the armour around its signature is broken or cut
+  // (GnuPG 1.4 may still judge the remains of the signature as bad). A text written out, no
+  // signature judged and an error at the end: the signature never arrived.
+  bool cutShort = textWritten && (noData || (!verdict.HasSignature() && exitCode != 0));
   // A failure once plaintext was flowing means part of a message was written; a failure before
   // means GnuPG never had the key and wrote nothing, which its own text explains.
   if (broken || decrypting || (failed && plaintextFlowing)) {
@@ -140,6 +192,8 @@ RunVerdict ReadDecryptRun(const char* result) {
     verdict.outcome = RunOutcome::kNotDecrypted;
   } else if (unprotected) {
     verdict.outcome = RunOutcome::kUnprotected;
+  } else if (cutShort) {
+    verdict.outcome = RunOutcome::kDamaged;
   } else if (noData && !plaintextFlowing && !verdict.HasSignature()) {
     verdict.outcome = RunOutcome::kNoData;
   }
@@ -148,39 +202,55 @@ RunVerdict ReadDecryptRun(const char* result) {
 
 void ShowSignatureVerdicts(const RunVerdict& verdict, const Subject& subject) {
   const bool optionalShown = Settings().bShowMailSignDialog != 0;
+  const std::string fileName = ShownText(subject.fileName);
   for (const SignatureVerdict& s : verdict.signatures) {
     for (const VerdictText& t : kVerdictTexts) {
       if (t.kind != s.kind || (t.optional && !optionalShown)) continue;
       const int id = subject.fileName ? t.fileStringId : t.stringId;
       const char* format = id ? MessageString(id) : subject.fileName ? t.file : t.message;
-      void (*show)(const char*, ...) = t.box == Box::kWarning ? ShowWarning : ShowInformation;
+      const std::string signer = ShownText(s.signer);
+      char first[1024];
       if (subject.fileName) {
-        show(format, subject.kind, subject.fileName, s.signer.c_str());
+        snprintf(first, sizeof first, format, subject.kind, fileName.c_str(), signer.c_str());
       } else {
-        show(format, subject.kind, s.signer.c_str());
+        snprintf(first, sizeof first, format, subject.kind, signer.c_str());
+      }
+      std::string text = first;
+      if (std::string key = KeyNameLine(s); !key.empty()) text += "\n" + key;
+      // A revoked key is told as such; whose it was no longer matters.
+      if (IsCheckedSignature(s.kind) && s.kind != DecryptLine::kRevokedKeySignature &&
+          !s.certified) {
+        text += std::string("\n\n") + kNotCertified;
+      }
+      if (t.box == Box::kWarning) {
+        ShowWarning("%s", text.c_str());
+      } else {
+        ShowInformation("%s", text.c_str());
       }
     }
   }
 }
 
 void ShowWithheld(RunOutcome outcome, const Subject& subject) {
+  const std::string shownName = ShownText(subject.fileName);
+  const char* fileName = subject.fileName ? shownName.c_str() : nullptr;
   if (outcome == RunOutcome::kUnprotected) {
-    if (subject.fileName) {
+    if (fileName) {
       ShowError(
           "The %s \"%s\" carries no protection against changes, so it may have been altered. "
           "It is not decrypted.",
-          subject.kind, subject.fileName);
+          subject.kind, fileName);
     } else {
       ShowError(
           "This %s carries no protection against changes, so it may have been altered. It is "
           "not opened.",
           subject.kind);
     }
-  } else if (subject.fileName) {
+  } else if (fileName) {
     ShowError(
         "The %s \"%s\" is damaged or was altered: GnuPG found it incomplete or changed. It "
         "is not decrypted.",
-        subject.kind, subject.fileName);
+        subject.kind, fileName);
   } else {
     ShowError(
         "This %s is damaged or was altered: GnuPG found it incomplete or changed. It is not "

@@ -253,12 +253,18 @@ std::string UseKeyring(GnuPG v, const std::string& who, const std::string& dir) 
   return home;
 }
 
+std::string Grouped(const std::string& reference) {
+  std::string line;
+  for (size_t i = 0; i < reference.size(); i += 4) {
+    line += reference.substr(i, 4) + (i == 16 && reference.size() == 40 ? "  " : " ");
+  }
+  if (!line.empty()) line.pop_back();
+  return line;
+}
+
 std::string KeyLine(GnuPG version, const std::string& home, const std::string& uid,
                     const std::string& email) {
-  std::string fpr = Fingerprint(version, home, email), line = uid + "  [";
-  for (size_t i = 0; i < fpr.size(); i += 4) line += fpr.substr(i, 4) + (i == 16 ? "  " : " ");
-  line.pop_back();
-  return line + "]";
+  return uid + "  [" + Grouped(Fingerprint(version, home, email)) + "]";
 }
 
 }  // namespace vptest

@@ -48,6 +48,10 @@ int Gpg(GnuPG version, const std::string& home, const std::string& args,
 // The full fingerprint of the primary key whose user id matches `email` on `home`.
 std::string Fingerprint(GnuPG version, const std::string& home, const std::string& email);
 
+// A fingerprint or key id in groups of four; a 40-digit fingerprint as two halves, two blanks
+// apart, as GnuPG prints it.
+std::string Grouped(const std::string& reference);
+
 // A key as the key list boxes show it: `uid`, then the fingerprint of the key of `email` on
 // `home` in groups of four, the two halves apart, in brackets.
 std::string KeyLine(GnuPG version, const std::string& home, const std::string& uid,
