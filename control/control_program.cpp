@@ -52,7 +52,7 @@ void ControlProgram::Command(int id) {
       RunConfigurationDialog(state_, window_->Window());
       break;
     case kIdClear:
-      ClearPassphrase(*state_.shared);
+      ClearPassphrase(*state_.shared, state_.useAgent);
       ShowControlInformation(ControlString(kStrCleared));
       break;
     case kIdExit:
@@ -81,7 +81,7 @@ void ControlProgram::Command(int id) {
 }
 
 void ControlProgram::Timer() {
-  ExpiryTick(*state_.shared);
+  ExpiryTick(*state_.shared, state_.useAgent);
 }
 
 void ControlProgram::TrayClicked(bool doubleClick) {

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -80,6 +81,12 @@ class ControlProgram : public UiFixture {
 
   std::string clockFile_;
 };
+
+std::vector<std::string> Texts(const std::vector<nlohmann::json>& events) {
+  std::vector<std::string> texts;
+  for (const auto& e : events) texts.push_back(e["text"]);
+  return texts;
+}
 
 TEST(PassphraseExpiry, ElapsedAgainstTheIntervalAsSigned32BitValues) {
   EXPECT_FALSE(vp::control::CacheExpired(kT0 + 119, kT0, 2));
@@ -230,10 +237,79 @@ TEST_F(ControlProgram, ClearingMakesGnuPGsAgentForgetToo) {
   StopAgent(home);
 }
 
-std::vector<std::string> Texts(const std::vector<nlohmann::json>& events) {
-  std::vector<std::string> texts;
-  for (const auto& e : events) texts.push_back(e["text"]);
-  return texts;
+// GnuPG 2's agent of a fresh copy of Alice's ring, holding her passphrase from a loopback run as
+// the library's runs leave it; AgentHasIt tells whether it still signs without asking.
+class AgentCache : public ControlProgram {
+ protected:
+  void SetUp() override {
+    ControlProgram::SetUp();
+    home_ = UseKeyring(GnuPG::k2, "alice", dir_);
+    trace_ = dir_ + "/trace.txt";
+    WriteFile(dir_ + "/m.txt", "memo");
+    sign_ = "--batch --yes -o '" + dir_ + "/m.sig' --sign '" + dir_ + "/m.txt'";
+    EXPECT_EQ(Gpg(GnuPG::k2, home_,
+                  "--pinentry-mode loopback --passphrase '" + std::string(Alice().passphrase) +
+                      "' " + sign_),
+              0);
+    EXPECT_TRUE(AgentHasIt());
+    vp::ProcessAttach();
+  }
+  void TearDown() override {
+    vp::ProcessDetach();
+    StopAgent(home_);
+    ControlProgram::TearDown();
+  }
+  bool AgentHasIt() { return Gpg(GnuPG::k2, home_, "--pinentry-mode error " + sign_) == 0; }
+  // How many lines of corvane's trace hold `text`.
+  size_t TraceLines(const std::string& text) {
+    std::istringstream in(PathExistsForTest(trace_) ? ReadFile(trace_) : "");
+    size_t n = 0;
+    for (std::string line; std::getline(in, line);) n += line.find(text) != std::string::npos;
+    return n;
+  }
+  // Waits until the timer has run `n` more times.
+  void Ticks(size_t n) { WaitForMore("timer", Events("timer").size() + n - 1); }
+
+  std::string home_, sign_, trace_;
+};
+
+// Outside agent mode a tick finds nothing cached here and leaves the agent alone; the tick that
+// expires a cached passphrase makes the agent forget it too.
+TEST_F(AgentCache, OwnCacheModeTheAgentForgetsOnlyWhatATickClears) {
+  WriteConfigKey({Str("GpgProgramPath", GnuPGProgram(GnuPG::k2)), Num("CacheInterval", 0),
+                  Num("UseAgent", 0), Str("TraceFile", trace_)});
+  pid_t corvane = Start();
+  Ticks(5);
+  EXPECT_TRUE(AgentHasIt()) << "ticks with nothing cached reloaded the agent";
+  std::snprintf(vp::Settings().passphrase, sizeof vp::Settings().passphrase, "%s",
+                Alice().passphrase);
+  for (int i = 0; i < 500 && vp::Settings().passphrase[0]; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_STREQ(vp::Settings().passphrase, "");
+  Ticks(2);
+  EXPECT_FALSE(AgentHasIt()) << "the expiry left the agent holding the passphrase";
+  EXPECT_EQ(TraceLines("gpgconf --reload gpg-agent"), 1u) << ReadFile(trace_);
+  kill(corvane, SIGTERM);
+  EXPECT_EQ(Wait(corvane), 0);
+}
+
+// In agent mode the agent's own settings rule: neither expiry nor Clear touches it, while our
+// own cache still expires and clears.
+TEST_F(AgentCache, AgentModeLeavesTheAgentAlone) {
+  WriteConfigKey({Str("GpgProgramPath", GnuPGProgram(GnuPG::k2)), Num("CacheInterval", 0),
+                  Num("UseAgent", 1), Str("TraceFile", trace_)});
+  std::snprintf(vp::Settings().passphrase, sizeof vp::Settings().passphrase, "cached");
+  SetTime(kT0 + 3);
+  UseScript("window 125 click 1026\n");
+  pid_t corvane = Start();
+  Ticks(5);
+  EXPECT_STREQ(vp::Settings().passphrase, "");
+  EXPECT_EQ(Texts(Events("message")), std::vector<std::string>{"Passphrase cleared."});
+  EXPECT_EQ(vp::Settings().time_start, kT0 + 3);
+  EXPECT_TRUE(AgentHasIt()) << "corvane made the agent forget in agent mode";
+  EXPECT_EQ(TraceLines("--version") + TraceLines("gpgconf"), 0u) << ReadFile(trace_);
+  kill(corvane, SIGTERM);
+  EXPECT_EQ(Wait(corvane), 0);
 }
 
 TEST_F(ControlProgram, OptionsStoreTheTypedMinutesClampedAndBrowseSetsTheAgentAtOnce) {
