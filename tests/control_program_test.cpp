@@ -66,6 +66,26 @@ class ControlProgram : public UiFixture {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   int Run() { return Wait(Start()); }
+  // Starts corvane with `set` ("NAME=VALUE") added to the environment and `unset` taken out.
+  pid_t StartWith(const std::vector<std::string>& set, const std::vector<std::string>& unset) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+      std::string entry = *e, name = entry.substr(0, entry.find('='));
+      bool replaced = false;
+      for (const auto& s : set) replaced = replaced || s.substr(0, s.find('=')) == name;
+      for (const auto& u : unset) replaced = replaced || u == name;
+      if (!replaced) env.push_back(entry);
+    }
+    env.insert(env.end(), set.begin(), set.end());
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string program = std::string(VP_BIN_DIR) + "/corvane";
+    char* argv[] = {program.data(), nullptr};
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()), 0);
+    return pid;
+  }
 
   // Waits until the transcript holds more than `count` events of `kind` (ten seconds at most).
   void WaitForMore(const std::string& kind, size_t count) {
@@ -172,6 +192,38 @@ TEST_F(ControlProgram, ASecondInstanceSaysSoAndLeavesTheFirstRunning) {
   kill(first, SIGINT);
   EXPECT_EQ(Wait(first), 0);
   RunCommand(VeilpostBinary() + " status", &status);
+  EXPECT_NE(status.find("Control program: not running"), std::string::npos) << status;
+}
+
+// The lock is the segment's, not the runtime folder's: a corvane started with another
+// XDG_RUNTIME_DIR, or none, meets the one running on the same segment, and so does the status.
+TEST_F(ControlProgram, OnePerSegmentWhateverTheRuntimeFolderSays) {
+  const std::string elsewhere = dir_ + "/elsewhere", third = dir_ + "/third";
+  ASSERT_EQ(mkdir(elsewhere.c_str(), 0700), 0);
+  ASSERT_EQ(mkdir(third.c_str(), 0700), 0);
+  pid_t first = Start();
+  WaitForMore("timer", 0);
+  EXPECT_EQ(Wait(StartWith({"XDG_RUNTIME_DIR=" + elsewhere}, {})), 0);
+  EXPECT_EQ(Wait(StartWith({}, {"XDG_RUNTIME_DIR"})), 0);
+  const std::string refused = "Another instance of this application is already running.";
+  EXPECT_EQ(Texts(Events("message")), (std::vector<std::string>{refused, refused})) << RawLog();
+  EXPECT_EQ(Events("dialog-open").size(), 1u) << "only the first opened its window";
+  std::string status;
+  RunCommand("XDG_RUNTIME_DIR='" + third + "' " + VeilpostBinary() + " status", &status);
+  EXPECT_NE(status.find("Control program: corvane is running"), std::string::npos) << status;
+  RunCommand("env -u XDG_RUNTIME_DIR " + VeilpostBinary() + " status", &status);
+  EXPECT_NE(status.find("Control program: corvane is running"), std::string::npos) << status;
+
+  // Another segment is another corvane's to run.
+  UseScript("menu 1028\n");
+  const std::string otherSegment = "VEILPOST_SEGMENT=" + SegmentName() + "-other";
+  EXPECT_EQ(Wait(StartWith({otherSegment}, {})), 0);
+  EXPECT_EQ(Events("message").size(), 2u) << RawLog();
+  EXPECT_EQ(Events("dialog-open").size(), 2u);
+
+  kill(first, SIGTERM);
+  EXPECT_EQ(Wait(first), 0);
+  RunCommand("XDG_RUNTIME_DIR='" + third + "' " + VeilpostBinary() + " status", &status);
   EXPECT_NE(status.find("Control program: not running"), std::string::npos) << status;
 }
 
