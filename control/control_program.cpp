@@ -20,6 +20,9 @@ intptr_t AboutProc(Dialog& dialog, DialogMessage message, int controlId, void* p
     const SharedSettings& s = *static_cast<const SharedSettings*>(param);
     dialog.SetText(kIdVersionLine,
                    std::string(s.szVersion, strnlen(s.szVersion, sizeof s.szVersion)));
+    dialog.SetFontWeight(kIdVersionLine, 900);
+    dialog.UseWhiteBackground();
+    CenterWindow(dialog.Window());
     return 1;
   }
   if (controlId == 1 || controlId == 2) {

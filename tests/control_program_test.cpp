@@ -272,7 +272,8 @@ TEST_F(ControlProgram, TrayMenuWindowAndShellRestart) {
   vp::ProcessDetach();
 }
 
-// The About box shows the release the build was made as, and the host program tells the same one.
+// The About box shows the release the build was made as in its heavy version line, on white
+// under its banner and beside its picture; the host program tells the same release.
 TEST_F(ControlProgram, AboutBoxAndHostShowTheBuildsReleaseNumber) {
   UseScript("menu 1024\nmenu 1028\n");
   ASSERT_EQ(Run(), 0);
@@ -281,6 +282,24 @@ TEST_F(ControlProgram, AboutBoxAndHostShowTheBuildsReleaseNumber) {
     if (e["id"] == 1007) shown.push_back(e["text"]);
   EXPECT_EQ(shown, std::vector<std::string>{"Veilpost Ver " VEILPOST_VERSION " for GnuPG"})
       << RawLog();
+  std::vector<nlohmann::json> about;
+  bool open = false;
+  for (const auto& e : Events()) {
+    open = open || (e["event"] == "dialog-open" && e["id"] == 109);
+    if (!open || e["event"] == "set-text") continue;
+    about.push_back(e);
+    if (e["event"] == "dialog-close") break;
+  }
+  ASSERT_GE(about.size(), 6u) << RawLog();
+  auto json = [](const char* text) { return nlohmann::json::parse(text); };
+  EXPECT_EQ(std::vector<nlohmann::json>(about.begin() + 1, about.begin() + 5),
+            (std::vector<nlohmann::json>{
+                json(R"({"event":"picture","dialog":109,"resource":119})"),
+                json(R"({"event":"picture","dialog":109,"resource":122})"),
+                json(R"({"event":"font","dialog":109,"id":1007,"weight":900})"),
+                json(R"({"event":"background","dialog":109,"colour":"white"})")}))
+      << RawLog();
+  EXPECT_EQ(about[5]["event"], "window-move") << "centred";
   std::string out;
   EXPECT_EQ(RunCommand(VeilpostBinary() + " --version", &out), 0);
   EXPECT_EQ(out, "veilpost " VEILPOST_VERSION "\n");
@@ -497,6 +516,15 @@ TEST_F(ControlProgram, APersonUsesItOnTheTerminal) {
   }
   Keyboard keys(master);
   ASSERT_TRUE(keys.WaitFor("3) Clear cached passphrase"));
+  ASSERT_TRUE(keys.WaitFor("(t: tray menu, m: minimise): "));
+  // The About box's text form: its version line ends where the line's control ends (column 77
+  // of the box's 81), with nothing of its pictures.
+  const std::string version = "Veilpost Ver " VEILPOST_VERSION " for GnuPG";
+  keys.Type("1\n");
+  ASSERT_TRUE(keys.WaitFor("=== About Veilpost ===\r\n" + std::string(77 - version.size(), ' ') +
+                           version + "\r\n  1) OK (default)\r\n"))
+      << keys.Screen();
+  keys.Type("\n");
   ASSERT_TRUE(keys.WaitFor("(t: tray menu, m: minimise): "));
   std::snprintf(vp::Settings().passphrase, sizeof vp::Settings().passphrase, "typed");
   for (int i = 0; i < 500 && vp::Settings().passphrase[0]; ++i)
