@@ -20,6 +20,9 @@ intptr_t AboutProc(Dialog& dialog, DialogMessage message, int controlId, void* p
     const SharedSettings& s = *static_cast<const SharedSettings*>(param);
     dialog.SetText(kIdVersionLine,
                    std::string(s.szVersion, strnlen(s.szVersion, sizeof s.szVersion)));
+    dialog.SetFontWeight(kIdVersionLine, 900);
+    dialog.UseWhiteBackground();
+    CenterWindow(dialog.Window());
     return 1;
   }
   if (controlId == 1 || controlId == 2) {
@@ -52,7 +55,7 @@ void ControlProgram::Command(int id) {
       RunConfigurationDialog(state_, window_->Window());
       break;
     case kIdClear:
-      ClearPassphrase(*state_.shared);
+      ClearPassphrase(*state_.shared, state_.useAgent);
       ShowControlInformation(ControlString(kStrCleared));
       break;
     case kIdExit:
@@ -81,7 +84,7 @@ void ControlProgram::Command(int id) {
 }
 
 void ControlProgram::Timer() {
-  ExpiryTick(*state_.shared);
+  ExpiryTick(*state_.shared, state_.useAgent);
 }
 
 void ControlProgram::TrayClicked(bool doubleClick) {

@@ -38,9 +38,9 @@ const DialogTemplate kAboutBox{109,
                                8,
                                kModalStyle,
                                {
-                                   {-1, K::kStatic, 0, 0, 0, 325, 49, ""},
-                                   {-1, K::kStatic, 0, 12, 74, 60, 72, ""},
-                                   {kIdVersionLine, K::kStatic, 0, 94, 60, 217, 8, ""},
+                                   {-1, K::kBitmap, kStaticCenterImage, 0, 0, 325, 49, "#119"},
+                                   {-1, K::kBitmap, 0, 12, 74, 60, 72, "#122"},
+                                   {kIdVersionLine, K::kStatic, kStaticRight, 94, 60, 217, 8, ""},
                                    {1, K::kDefPushButton, kTab, 263, 149, 50, 15, "OK"},
                                }};
 

@@ -12,10 +12,12 @@
 namespace vp::control {
 namespace {
 
-void Forget(SharedSettings& s) {
+// Empties the passphrase and moves time_start to now; says whether one was cached.
+bool Forget(SharedSettings& s) {
+  bool cached = s.passphrase[0] != '\0';
   std::memset(s.passphrase, 0, sizeof s.passphrase);
   s.time_start = static_cast<int32_t>(GetClock().Now());
-  ReloadGnuPGAgent(s.szGpgApp);
+  return cached;
 }
 
 }  // namespace
@@ -26,14 +28,17 @@ bool CacheExpired(int64_t now, int32_t start, uint32_t intervalMinutes) {
   return elapsed >= limit;
 }
 
-bool ExpiryTick(SharedSettings& s) {
+bool ExpiryTick(SharedSettings& s, bool agentMode) {
   if (!CacheExpired(GetClock().Now(), s.time_start, s.cacheInterval)) return false;
-  Forget(s);
+  // A tick with nothing cached has nothing for the agent to forget either: our loopback runs
+  // left in it only what we had cached.
+  if (Forget(s) && !agentMode) ReloadGnuPGAgent(s.szGpgApp);
   return true;
 }
 
-void ClearPassphrase(SharedSettings& s) {
+void ClearPassphrase(SharedSettings& s, bool agentMode) {
   Forget(s);
+  if (!agentMode) ReloadGnuPGAgent(s.szGpgApp);
 }
 
 void ReloadGnuPGAgent(const char* gpgPath) {

@@ -10,12 +10,14 @@ namespace vp::control {
 // interval in seconds are both taken as signed 32-bit values, as the shared settings hold them.
 bool CacheExpired(int64_t now, int32_t start, uint32_t intervalMinutes);
 
-// The expiry check of one timer tick: when expired, empties the passphrase, moves time_start to
-// now and makes the agent forget too. Returns whether it expired.
-bool ExpiryTick(SharedSettings& s);
+// The expiry check of one timer tick: when expired, empties the passphrase and moves time_start
+// to now; when that emptied a cached passphrase the agent forgets too, unless `agentMode` (the
+// agent then keeps passphrases by its own settings and is left alone). Returns whether it expired.
+bool ExpiryTick(SharedSettings& s, bool agentMode);
 
-// Empties the passphrase and moves time_start to now; the agent forgets too.
-void ClearPassphrase(SharedSettings& s);
+// The Clear command: empties the passphrase and moves time_start to now; unless `agentMode`, the
+// agent forgets too, whatever was cached here (the user asked for every cached copy to go).
+void ClearPassphrase(SharedSettings& s, bool agentMode);
 
 // Has GnuPG 2's agent (of the GnuPG named by `gpgPath`) drop the passphrases it cached, through
 // "gpgconf --reload gpg-agent" beside that program. Traced; never a message. GnuPG 1.4 has no

@@ -15,9 +15,14 @@ void* LoadHookLibrary() {
   std::error_code ec;
   std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
   void* lib = nullptr;
+  // The build keeps it in ../lib, the package in its private folder ../lib/veilpost.
   if (!ec) {
-    std::filesystem::path beside = self.parent_path().parent_path() / "lib" / "liborlavex.so";
-    if (std::filesystem::exists(beside, ec)) lib = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+    std::filesystem::path libs = self.parent_path().parent_path() / "lib";
+    for (const auto& beside : {libs / "liborlavex.so", libs / "veilpost" / "liborlavex.so"}) {
+      if (!std::filesystem::exists(beside, ec)) continue;
+      lib = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+      if (lib) break;
+    }
   }
   if (!lib) lib = dlopen("liborlavex.so", RTLD_NOW | RTLD_LOCAL);
   if (!lib) {

@@ -51,7 +51,8 @@ void* LoadApiLibraryFile(const std::string& file) {
   if (file.find('/') == std::string::npos) {
     std::filesystem::path folder = ModuleFolder();
     std::error_code ec;
-    for (const auto& candidate : {folder / file, folder.parent_path() / "lib" / file}) {
+    std::filesystem::path libs = folder.parent_path() / "lib";
+    for (const auto& candidate : {folder / file, libs / file, libs / "veilpost" / file}) {
       if (folder.empty() || !std::filesystem::is_regular_file(candidate, ec)) continue;
       if (void* lib = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL)) return lib;
     }

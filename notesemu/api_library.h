@@ -3,8 +3,8 @@
 //
 // A library asked for as "NAME.DLL" is the file "libname.so" (lower case); NNOTES.DLL is
 // libnnotes.so, built from notesemu/nnotes/, unless $VEILPOST_NOTES_API_LIBRARY names another
-// file. A bare file name is looked for beside the module holding the store, then in ../lib from
-// there, then on the system's library path.
+// file. A bare file name is looked for beside the module holding the store, then in ../lib and
+// the package's private folder ../lib/veilpost from there, then on the system's library path.
 //
 // The library's entries take database handles of the store that loaded it: before each call
 // the store hands the library a resolver from its handles to database files (kBindEntry).

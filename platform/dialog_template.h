@@ -16,6 +16,7 @@ enum class ControlKind {
   kGroupBox,
   kUpDown,
   kIcon,
+  kBitmap,  // a picture from the program's bitmap resources, named by its text "#ID"
 };
 
 // Control styles, numbered as the Win32 styles they stand for.
@@ -37,6 +38,8 @@ enum : uint32_t {
   kListMultipleSel = 0x0008,
   kListNoIntegralHeight = 0x0100,
   kListExtendedSel = 0x0800,
+  kStaticRight = 0x0002,        // text aligned right
+  kStaticCenterImage = 0x0200,  // a bitmap centred in its frame at its real size
 };
 
 // Dialog window styles, numbered as the Win32 styles they stand for.

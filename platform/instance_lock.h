@@ -1,4 +1,5 @@
-// Single-instance lock: one holder per name in the user's session.
+// Single-instance lock: one holder per name and shared settings segment (on Windows the
+// session's named mutex; on POSIX a lock kept beside the segment's own, whatever the environment).
 #pragma once
 
 namespace vp {

@@ -67,6 +67,15 @@ class Dialog {
   }
   virtual void Focus(int id) = 0;
   virtual void End(intptr_t result) = 0;
+  // Gives control `id` a font like its own but of `weight` (400 normal, 700 bold, 900 heaviest);
+  // the dialog owns that font and deletes it once it is closed.
+  virtual void SetFontWeight(int id, int weight) {
+    (void)id;
+    (void)weight;
+  }
+  // Paints the dialog white, its static texts and pictures standing on it without a background
+  // of their own.
+  virtual void UseWhiteBackground() {}
 };
 
 enum class DialogMessage { kInit, kCommand };

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -65,6 +66,39 @@ class ControlProgram : public UiFixture {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   int Run() { return Wait(Start()); }
+  // Wait for a program that should end by itself: one still running after ten seconds is
+  // stopped and -1 returned, so a second instance that stays does not hang the test.
+  static int WaitToEnd(pid_t pid) {
+    for (int i = 0; i < 1000; ++i) {
+      int status = 0;
+      if (waitpid(pid, &status, WNOHANG) == pid)
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(pid, SIGKILL);
+    Wait(pid);
+    return -1;
+  }
+  // Starts corvane with `set` ("NAME=VALUE") added to the environment and `unset` taken out.
+  pid_t StartWith(const std::vector<std::string>& set, const std::vector<std::string>& unset) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+      std::string entry = *e, name = entry.substr(0, entry.find('='));
+      bool replaced = false;
+      for (const auto& s : set) replaced = replaced || s.substr(0, s.find('=')) == name;
+      for (const auto& u : unset) replaced = replaced || u == name;
+      if (!replaced) env.push_back(entry);
+    }
+    env.insert(env.end(), set.begin(), set.end());
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string program = std::string(VP_BIN_DIR) + "/corvane";
+    char* argv[] = {program.data(), nullptr};
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()), 0);
+    return pid;
+  }
 
   // Waits until the transcript holds more than `count` events of `kind` (ten seconds at most).
   void WaitForMore(const std::string& kind, size_t count) {
@@ -80,6 +114,12 @@ class ControlProgram : public UiFixture {
 
   std::string clockFile_;
 };
+
+std::vector<std::string> Texts(const std::vector<nlohmann::json>& events) {
+  std::vector<std::string> texts;
+  for (const auto& e : events) texts.push_back(e["text"]);
+  return texts;
+}
 
 TEST(PassphraseExpiry, ElapsedAgainstTheIntervalAsSigned32BitValues) {
   EXPECT_FALSE(vp::control::CacheExpired(kT0 + 119, kT0, 2));
@@ -175,6 +215,38 @@ TEST_F(ControlProgram, ASecondInstanceSaysSoAndLeavesTheFirstRunning) {
   EXPECT_NE(status.find("Control program: not running"), std::string::npos) << status;
 }
 
+// The lock is the segment's, not the runtime folder's: a corvane started with another
+// XDG_RUNTIME_DIR, or none, meets the one running on the same segment, and so does the status.
+TEST_F(ControlProgram, OnePerSegmentWhateverTheRuntimeFolderSays) {
+  const std::string elsewhere = dir_ + "/elsewhere", third = dir_ + "/third";
+  ASSERT_EQ(mkdir(elsewhere.c_str(), 0700), 0);
+  ASSERT_EQ(mkdir(third.c_str(), 0700), 0);
+  pid_t first = Start();
+  WaitForMore("timer", 0);
+  EXPECT_EQ(WaitToEnd(StartWith({"XDG_RUNTIME_DIR=" + elsewhere}, {})), 0);
+  EXPECT_EQ(WaitToEnd(StartWith({}, {"XDG_RUNTIME_DIR"})), 0);
+  const std::string refused = "Another instance of this application is already running.";
+  EXPECT_EQ(Texts(Events("message")), (std::vector<std::string>{refused, refused})) << RawLog();
+  EXPECT_EQ(Events("dialog-open").size(), 1u) << "only the first opened its window";
+  std::string status;
+  RunCommand("XDG_RUNTIME_DIR='" + third + "' " + VeilpostBinary() + " status", &status);
+  EXPECT_NE(status.find("Control program: corvane is running"), std::string::npos) << status;
+  RunCommand("env -u XDG_RUNTIME_DIR " + VeilpostBinary() + " status", &status);
+  EXPECT_NE(status.find("Control program: corvane is running"), std::string::npos) << status;
+
+  // Another segment is another corvane's to run.
+  UseScript("menu 1028\n");
+  const std::string otherSegment = "VEILPOST_SEGMENT=" + SegmentName() + "-other";
+  EXPECT_EQ(WaitToEnd(StartWith({otherSegment}, {})), 0);
+  EXPECT_EQ(Events("message").size(), 2u) << RawLog();
+  EXPECT_EQ(Events("dialog-open").size(), 2u);
+
+  kill(first, SIGTERM);
+  EXPECT_EQ(Wait(first), 0);
+  RunCommand("XDG_RUNTIME_DIR='" + third + "' " + VeilpostBinary() + " status", &status);
+  EXPECT_NE(status.find("Control program: not running"), std::string::npos) << status;
+}
+
 TEST_F(ControlProgram, TrayMenuWindowAndShellRestart) {
   WriteConfigKey({Num("CacheInterval", 0), Num("StartMin", 1), Num("TrayMin", 1)});
   SetTime(kT0 + 7);
@@ -207,7 +279,8 @@ TEST_F(ControlProgram, TrayMenuWindowAndShellRestart) {
   vp::ProcessDetach();
 }
 
-// The About box shows the release the build was made as, and the host program tells the same one.
+// The About box shows the release the build was made as in its heavy version line, on white
+// under its banner and beside its picture; the host program tells the same release.
 TEST_F(ControlProgram, AboutBoxAndHostShowTheBuildsReleaseNumber) {
   UseScript("menu 1024\nmenu 1028\n");
   ASSERT_EQ(Run(), 0);
@@ -216,6 +289,24 @@ TEST_F(ControlProgram, AboutBoxAndHostShowTheBuildsReleaseNumber) {
     if (e["id"] == 1007) shown.push_back(e["text"]);
   EXPECT_EQ(shown, std::vector<std::string>{"Veilpost Ver " VEILPOST_VERSION " for GnuPG"})
       << RawLog();
+  std::vector<nlohmann::json> about;
+  bool open = false;
+  for (const auto& e : Events()) {
+    open = open || (e["event"] == "dialog-open" && e["id"] == 109);
+    if (!open || e["event"] == "set-text") continue;
+    about.push_back(e);
+    if (e["event"] == "dialog-close") break;
+  }
+  ASSERT_GE(about.size(), 6u) << RawLog();
+  auto json = [](const char* text) { return nlohmann::json::parse(text); };
+  EXPECT_EQ(std::vector<nlohmann::json>(about.begin() + 1, about.begin() + 5),
+            (std::vector<nlohmann::json>{
+                json(R"({"event":"picture","dialog":109,"resource":119})"),
+                json(R"({"event":"picture","dialog":109,"resource":122})"),
+                json(R"({"event":"font","dialog":109,"id":1007,"weight":900})"),
+                json(R"({"event":"background","dialog":109,"colour":"white"})")}))
+      << RawLog();
+  EXPECT_EQ(about[5]["event"], "window-move") << "centred";
   std::string out;
   EXPECT_EQ(RunCommand(VeilpostBinary() + " --version", &out), 0);
   EXPECT_EQ(out, "veilpost " VEILPOST_VERSION "\n");
@@ -237,10 +328,79 @@ TEST_F(ControlProgram, ClearingMakesGnuPGsAgentForgetToo) {
   StopAgent(home);
 }
 
-std::vector<std::string> Texts(const std::vector<nlohmann::json>& events) {
-  std::vector<std::string> texts;
-  for (const auto& e : events) texts.push_back(e["text"]);
-  return texts;
+// GnuPG 2's agent of a fresh copy of Alice's ring, holding her passphrase from a loopback run as
+// the library's runs leave it; AgentHasIt tells whether it still signs without asking.
+class AgentCache : public ControlProgram {
+ protected:
+  void SetUp() override {
+    ControlProgram::SetUp();
+    home_ = UseKeyring(GnuPG::k2, "alice", dir_);
+    trace_ = dir_ + "/trace.txt";
+    WriteFile(dir_ + "/m.txt", "memo");
+    sign_ = "--batch --yes -o '" + dir_ + "/m.sig' --sign '" + dir_ + "/m.txt'";
+    EXPECT_EQ(Gpg(GnuPG::k2, home_,
+                  "--pinentry-mode loopback --passphrase '" + std::string(Alice().passphrase) +
+                      "' " + sign_),
+              0);
+    EXPECT_TRUE(AgentHasIt());
+    vp::ProcessAttach();
+  }
+  void TearDown() override {
+    vp::ProcessDetach();
+    StopAgent(home_);
+    ControlProgram::TearDown();
+  }
+  bool AgentHasIt() { return Gpg(GnuPG::k2, home_, "--pinentry-mode error " + sign_) == 0; }
+  // How many lines of corvane's trace hold `text`.
+  size_t TraceLines(const std::string& text) {
+    std::istringstream in(PathExistsForTest(trace_) ? ReadFile(trace_) : "");
+    size_t n = 0;
+    for (std::string line; std::getline(in, line);) n += line.find(text) != std::string::npos;
+    return n;
+  }
+  // Waits until the timer has run `n` more times.
+  void Ticks(size_t n) { WaitForMore("timer", Events("timer").size() + n - 1); }
+
+  std::string home_, sign_, trace_;
+};
+
+// Outside agent mode a tick finds nothing cached here and leaves the agent alone; the tick that
+// expires a cached passphrase makes the agent forget it too.
+TEST_F(AgentCache, OwnCacheModeTheAgentForgetsOnlyWhatATickClears) {
+  WriteConfigKey({Str("GpgProgramPath", GnuPGProgram(GnuPG::k2)), Num("CacheInterval", 0),
+                  Num("UseAgent", 0), Str("TraceFile", trace_)});
+  pid_t corvane = Start();
+  Ticks(5);
+  EXPECT_TRUE(AgentHasIt()) << "ticks with nothing cached reloaded the agent";
+  std::snprintf(vp::Settings().passphrase, sizeof vp::Settings().passphrase, "%s",
+                Alice().passphrase);
+  for (int i = 0; i < 500 && vp::Settings().passphrase[0]; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_STREQ(vp::Settings().passphrase, "");
+  Ticks(2);
+  EXPECT_FALSE(AgentHasIt()) << "the expiry left the agent holding the passphrase";
+  EXPECT_EQ(TraceLines("gpgconf --reload gpg-agent"), 1u) << ReadFile(trace_);
+  kill(corvane, SIGTERM);
+  EXPECT_EQ(Wait(corvane), 0);
+}
+
+// In agent mode the agent's own settings rule: neither expiry nor Clear touches it, while our
+// own cache still expires and clears.
+TEST_F(AgentCache, AgentModeLeavesTheAgentAlone) {
+  WriteConfigKey({Str("GpgProgramPath", GnuPGProgram(GnuPG::k2)), Num("CacheInterval", 0),
+                  Num("UseAgent", 1), Str("TraceFile", trace_)});
+  std::snprintf(vp::Settings().passphrase, sizeof vp::Settings().passphrase, "cached");
+  SetTime(kT0 + 3);
+  UseScript("window 125 click 1026\n");
+  pid_t corvane = Start();
+  Ticks(5);
+  EXPECT_STREQ(vp::Settings().passphrase, "");
+  EXPECT_EQ(Texts(Events("message")), std::vector<std::string>{"Passphrase cleared."});
+  EXPECT_EQ(vp::Settings().time_start, kT0 + 3);
+  EXPECT_TRUE(AgentHasIt()) << "corvane made the agent forget in agent mode";
+  EXPECT_EQ(TraceLines("--version") + TraceLines("gpgconf"), 0u) << ReadFile(trace_);
+  kill(corvane, SIGTERM);
+  EXPECT_EQ(Wait(corvane), 0);
 }
 
 TEST_F(ControlProgram, OptionsStoreTheTypedMinutesClampedAndBrowseSetsTheAgentAtOnce) {
@@ -365,6 +525,15 @@ TEST_F(ControlProgram, APersonUsesItOnTheTerminal) {
   }
   Keyboard keys(master);
   ASSERT_TRUE(keys.WaitFor("3) Clear cached passphrase"));
+  ASSERT_TRUE(keys.WaitFor("(t: tray menu, m: minimise): "));
+  // The About box's text form: its version line ends where the line's control ends (column 77
+  // of the box's 81), with nothing of its pictures.
+  const std::string version = "Veilpost Ver " VEILPOST_VERSION " for GnuPG";
+  keys.Type("1\n");
+  ASSERT_TRUE(keys.WaitFor("=== About Veilpost ===\r\n" + std::string(77 - version.size(), ' ') +
+                           version + "\r\n  1) OK (default)\r\n"))
+      << keys.Screen();
+  keys.Type("\n");
   ASSERT_TRUE(keys.WaitFor("(t: tray menu, m: minimise): "));
   std::snprintf(vp::Settings().passphrase, sizeof vp::Settings().passphrase, "typed");
   for (int i = 0; i < 500 && vp::Settings().passphrase[0]; ++i)

@@ -160,6 +160,33 @@ TEST_F(HostCall, TheMailTemplateIsBuiltAndADatabaseTakesItsDesign) {
       << out;
 }
 
+// As the package lays them out: the program in bin, the hook library and the Notes API stand-in
+// in the private folder lib/veilpost, where the program and the library find them by name.
+TEST_F(HostCall, ThePackagesLayoutFindsThePlugInsInTheirPrivateFolder) {
+  const std::string env = "VEILPOST_NOTES_DATA=" + dir_ + " ";
+  const std::string root = dir_ + "/root", lib = root + "/lib/veilpost";
+  std::string out;
+  ASSERT_EQ(
+      vptest::RunCommand("mkdir -p '" + root + "/bin' '" + lib + "' && cp '" +
+                         vptest::VeilpostBinary() + "' '" + root + "/bin/' && cp '" + VP_LIB_DIR +
+                         "/liborlavex.so' '" + VP_LIB_DIR + "/libnnotes.so' '" + lib + "/'"),
+      0);
+  for (const char* step : {"notes new-mail-template mail9.ntf", "notes new-subform-db plugin.nsf",
+                           "notes new-directory mail.nsf"}) {
+    ASSERT_EQ(Veilpost(step, &out, env), 0) << step << ": " << out;
+  }
+  const std::string program = env + "'" + root + "/bin/veilpost' call ";
+  ASSERT_EQ(vptest::RunCommand(
+                program + "CreateVeilpostTemplate plugin.nsf mail9.ntf pgpmail.ntf 2>&1", &out),
+            0);
+  EXPECT_EQ(out, "0\n");
+  ASSERT_EQ(vptest::RunCommand(program + "ReplaceDatabaseDesign pgpmail.ntf mail.nsf 2>&1", &out),
+            0);
+  EXPECT_EQ(out, "0\n");
+  ASSERT_EQ(Veilpost("notes show mail.nsf", &out, env), 0);
+  EXPECT_NE(out.find("inherits from: \"PGPR9Mail\""), std::string::npos) << out;
+}
+
 TEST_F(HostCall, StatusShowsSettingsAndTheGnuPGInUse) {
   vptest::WriteConfigKey(
       {vptest::Str("GpgProgramPath", "/usr/bin/gpg1"), vptest::Num("CacheInterval", 7)});

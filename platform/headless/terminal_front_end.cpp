@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <memory>
@@ -321,7 +322,8 @@ class TerminalUi final : public HeadlessUi {
     };
     auto choosable = [](const Control& c) {
       return c.enabled && c.kind != ControlKind::kStatic && c.kind != ControlKind::kGroupBox &&
-             c.kind != ControlKind::kIcon && c.kind != ControlKind::kUpDown && !c.IsReadOnly();
+             c.kind != ControlKind::kIcon && c.kind != ControlKind::kBitmap &&
+             c.kind != ControlKind::kUpDown && !c.IsReadOnly();
     };
     auto tagOf = [&](const Control& c) {
       if (!choosable(c)) return std::string("   ");
@@ -330,7 +332,8 @@ class TerminalUi final : public HeadlessUi {
     };
     for (size_t k = 0; k < controls.size(); ++k) {
       const Control& c = controls[k];
-      if (isOkOrCancel(c)) continue;
+      // A picture has no text form.
+      if (isOkOrCancel(c) || c.kind == ControlKind::kBitmap) continue;
       std::string off = c.enabled ? "" : " (disabled)";
       if (isPushButton(c)) {
         button(c, tagOf(c), off);
@@ -347,7 +350,10 @@ class TerminalUi final : public HeadlessUi {
       switch (c.kind) {
         case ControlKind::kStatic:
         case ControlKind::kGroupBox:
-          out << Wrapped("   ", Label(c.text), width) << "\n";
+          if (c.kind == ControlKind::kStatic && (c.style & kStaticRight))
+            out << RightAligned(Label(c.text), dialog.Template().controls[k], width) << "\n";
+          else
+            out << Wrapped("   ", Label(c.text), width) << "\n";
           break;
         case ControlKind::kEdit:
           if (c.IsPassword())
@@ -395,6 +401,17 @@ class TerminalUi final : public HeadlessUi {
     }
     while (!label.empty() && label.back() == ':') label.pop_back();
     return label;
+  }
+
+  // Right-aligned text ends where its control ends in the dialog, a character cell being four
+  // dialog units across, or at the terminal's edge when that comes first; text that does not
+  // fit there is wrapped as any other.
+  static std::string RightAligned(const std::string& text, const ControlTemplate& where,
+                                  size_t width) {
+    size_t edge = std::min(width, static_cast<size_t>(std::max(0, where.x + where.w) / 4));
+    if (text.find('\n') != std::string::npos || text.size() + 3 > edge)
+      return Wrapped("   ", text, width);
+    return std::string(edge - text.size(), ' ') + text;
   }
 
   // Carries out the user's choice of control `id`; false at end of input.

@@ -52,6 +52,12 @@ void VirtualDialog::Open() {
   Rect rect{0, 0, DialogUnitsToPixelsX(tpl_.w), DialogUnitsToPixelsY(tpl_.h)};
   window_ = RegisterWindow(kDialogClass, title_.c_str(), rect);
   log_.Record(Event("dialog-open").Number("id", tpl_.id).Text("title", title_));
+  // Pictures are told by their resource numbers; there is nothing here to draw them on.
+  for (const Control& c : controls_)
+    if (c.kind == ControlKind::kBitmap && c.text.size() > 1 && c.text[0] == '#')
+      log_.Record(Event("picture")
+                      .Number("dialog", tpl_.id)
+                      .Number("resource", std::strtol(c.text.c_str() + 1, nullptr, 10)));
   intptr_t placeFocus = proc_ ? proc_(*this, DialogMessage::kInit, 0, param_) : 1;
   if (placeFocus) {
     for (const Control& c : controls_) {
@@ -252,6 +258,18 @@ void VirtualDialog::Focus(int id) {
 void VirtualDialog::End(intptr_t result) {
   ended_ = true;
   result_ = result;
+}
+
+void VirtualDialog::SetFontWeight(int id, int weight) {
+  Control* c = FindMutable(id);
+  if (!c) return;
+  c->weight = weight;
+  log_.Record(ControlEvent("font", *c).Number("weight", weight));
+}
+
+void VirtualDialog::UseWhiteBackground() {
+  white_ = true;
+  log_.Record(Event("background").Number("dialog", tpl_.id).Text("colour", "white"));
 }
 
 int VirtualDialog::DefaultButtonId() const {

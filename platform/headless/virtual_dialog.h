@@ -35,6 +35,7 @@ struct Control {
   std::vector<ListItem> items;
   // An up-down control's range and position; the system starts them at 100..0 and 0.
   int low = 100, high = 0, position = 0;
+  int weight = 400;  // of the control's font
 
   bool IsPassword() const { return kind == ControlKind::kEdit && (style & kEditPassword); }
   bool IsReadOnly() const { return kind == ControlKind::kEdit && (style & kEditReadOnly); }
@@ -80,11 +81,14 @@ class VirtualDialog final : public Dialog, public ScriptTarget {
   void SetRange(int id, int low, int high) override;
   void Focus(int id) override;
   void End(intptr_t result) override;
+  void SetFontWeight(int id, int weight) override;
+  void UseWhiteBackground() override;
 
   // What the front ends read.
   const DialogTemplate& Template() const { return tpl_; }
   const std::vector<Control>& Controls() const { return controls_; }
   const Control* Find(int id) const;
+  bool WhiteBackground() const { return white_; }
   bool Ended() const override { return ended_; }
   intptr_t Result() const { return result_; }
   int FocusId() const { return focus_; }
@@ -126,6 +130,7 @@ class VirtualDialog final : public Dialog, public ScriptTarget {
   std::string title_;
   WindowHandle window_ = nullptr;
   int focus_ = -1;
+  bool white_ = false;
   bool ended_ = false;
   intptr_t result_ = 0;
 };

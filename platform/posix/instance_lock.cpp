@@ -1,7 +1,8 @@
-// Single-instance lock on POSIX: an exclusive flock on a file in the user's private runtime
-// folder ($XDG_RUNTIME_DIR/veilpost, else ~/.cache/veilpost). The kernel drops it when the
-// holder dies, so a crash never leaves a stale lock. Locks are per shared segment, so tests
-// with segments of their own do not meet each other's control programs.
+// Single-instance lock on POSIX: an exclusive flock on a file kept beside the shared segment's own
+// lock files, NAME-of-segment.LOCKNAME.lock in the segment's private folder (segment_place.h).
+// So there is one holder per segment, whatever the environment of the processes that meet there,
+// as there is one mutex per session on Windows. The kernel drops the lock when the holder dies,
+// so a crash never leaves a stale lock; the holder removes the file when it lets go.
 #include "platform/instance_lock.h"
 
 #include <fcntl.h>
@@ -10,78 +11,70 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <string>
 
-#include "platform/posix/home_folder.h"
+#include "platform/posix/segment_place.h"
 
 namespace vp {
 
 struct InstanceLockObject {
   int fd;
+  std::string path;
 };
 
 namespace {
 
-bool PrivateFolder(const std::string& path) {
-  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
-         (st.st_mode & 077) == 0;
-}
-
 std::string LockPath(const char* name) {
-  std::string folder;
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime && runtime[0] == '/') {
-    folder = std::string(runtime) + "/veilpost";
-  } else {
-    std::string home = PasswordHomeFolder();
-    if (home.empty()) return "";
-    std::string cache = home + "/.cache";
-    mkdir(cache.c_str(), 0700);
-    folder = cache + "/veilpost";
-  }
-  if (!PrivateFolder(folder)) return "";
-  const char* segment = std::getenv("VEILPOST_SEGMENT");
-  std::string suffix;
-  for (const char* p = segment ? segment : ""; *p; ++p)
-    suffix += (*p == '/' || *p == '.') ? '_' : *p;
-  if (suffix.size() > 200) return "";
-  return folder + "/" + name + suffix + ".lock";
+  std::string segment = SegmentName();
+  std::string why;
+  std::string folder = segment.empty() ? "" : SegmentFolder(&why);
+  if (folder.empty()) return "";
+  return folder + segment + "." + name + ".lock";
 }
 
-int OpenLockFile(const char* name) {
-  std::string path = LockPath(name);
-  if (path.empty()) return -1;
-  return open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+// Whether `fd` is the file that `path` names now: a holder removes its file before it lets go,
+// so a lock taken on a file that was removed meanwhile holds nothing.
+bool StillNamed(int fd, const std::string& path) {
+  struct stat held;
+  struct stat named;
+  return fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+         held.st_ino == named.st_ino;
 }
 
 }  // namespace
 
 InstanceLock AcquireInstanceLock(const char* name, bool* heldByOther) {
   *heldByOther = false;
-  int fd = OpenLockFile(name);
-  if (fd < 0) return nullptr;
-  int rc;
-  while ((rc = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-  }
-  if (rc != 0) {
-    *heldByOther = errno == EWOULDBLOCK;
+  std::string path = LockPath(name);
+  if (path.empty()) return nullptr;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return nullptr;
+    int rc;
+    while ((rc = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+    }
+    if (rc != 0) {
+      *heldByOther = errno == EWOULDBLOCK;
+      close(fd);
+      return nullptr;
+    }
+    if (StillNamed(fd, path)) return new InstanceLockObject{fd, path};
     close(fd);
-    return nullptr;
   }
-  return new InstanceLockObject{fd};
+  return nullptr;
 }
 
 void ReleaseInstanceLock(InstanceLock lock) {
   if (!lock) return;
+  unlink(lock->path.c_str());
   close(lock->fd);
   delete lock;
 }
 
 bool InstanceLockHeld(const char* name) {
-  int fd = OpenLockFile(name);
+  std::string path = LockPath(name);
+  if (path.empty()) return false;
+  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return false;
   bool held = flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
   close(fd);

@@ -2,9 +2,8 @@
 //
 // Every attached process keeps the object open with a shared flock on it, so whoever can lock it
 // exclusively is alone with it. Attaches and detaches are serialised by a gate file, NAME.gate,
-// in a folder private to the user (in the user's home as the password database names it, so
-// that every process of the user finds the same gate whatever its environment, and no other
-// user can plant one). flock cannot turn an exclusive lock into a shared one atomically; the
+// in the segment's private folder (segment_place.h), which every process of the user finds
+// whatever its environment. flock cannot turn an exclusive lock into a shared one atomically; the
 // gate closes that gap, in which a second process could otherwise take itself for the first.
 //
 // The object is never unlinked while someone holds it, and a detacher unlinks only the object it
@@ -24,7 +23,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/posix/home_folder.h"
+#include "platform/posix/segment_place.h"
 #include "platform/segment.h"
 
 namespace vp {
@@ -43,44 +42,6 @@ char g_failure[512];  // why the last attach failed
 
 void Fail(const std::string& why) {
   std::snprintf(g_failure, sizeof g_failure, "%s", why.c_str());
-}
-
-// "/name" from VEILPOST_SEGMENT (a missing leading slash is added), else "/veilpost-<uid>".
-// "" when the name cannot be a shm object name.
-std::string SegmentName() {
-  const char* env = std::getenv("VEILPOST_SEGMENT");
-  std::string name = (env && *env) ? env : "/veilpost-" + std::to_string(getuid());
-  if (name[0] != '/') name.insert(0, "/");
-  if (name.size() < 2 || name.size() > 200 || name.find('/', 1) != std::string::npos) return "";
-  return name;
-}
-
-// The private folder for the gate files, created 0700; "" (with the reason kept) when it cannot
-// be made or is not a folder of ours that only we can enter.
-std::string GateFolder() {
-  std::string home = PasswordHomeFolder();
-  if (home.empty()) {
-    Fail("the user has no home folder");
-    return "";
-  }
-  std::string folder = home;
-  for (const char* part : {"/.cache", "/veilpost", "/segments"}) {
-    folder += part;
-    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-      Fail("cannot create " + folder + ": " + std::strerror(errno));
-      return "";
-    }
-  }
-  struct stat st;
-  if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid()) {
-    Fail(folder + " is not a folder owned by the user");
-    return "";
-  }
-  if ((st.st_mode & 077) != 0 && chmod(folder.c_str(), 0700) != 0) {
-    Fail(folder + " is open to other users");
-    return "";
-  }
-  return folder;
 }
 
 bool Lock(int fd, int operation) {
@@ -196,8 +157,12 @@ SharedSettings* AttachSharedSettings() {
     Fail("VEILPOST_SEGMENT is not a valid shared memory name");
     return nullptr;
   }
-  std::string folder = GateFolder();
-  if (folder.empty()) return nullptr;
+  std::string why;
+  std::string folder = SegmentFolder(&why);
+  if (folder.empty()) {
+    Fail(why);
+    return nullptr;
+  }
   std::string gatePath = folder + name + ".gate";
   if (gatePath.size() >= sizeof g_gate) {
     Fail("the path " + gatePath + " is too long");

@@ -2,6 +2,7 @@
 // control, each starting on a DWORD boundary.
 #include "platform/win32/dialog_memory.h"
 
+#include <cstdlib>
 #include <string>
 
 namespace vp::win32 {
@@ -48,9 +49,11 @@ ControlClass ClassOf(const ControlTemplate& c) {
   DWORD own = c.style & 0xFFFF;  // edit and list box styles are numbered as Win32 numbers them
   switch (c.kind) {
     case ControlKind::kStatic:
-      return {kStaticAtom, nullptr, SS_LEFT};
+      return {kStaticAtom, nullptr, SS_LEFT | (own & (SS_RIGHT | SS_CENTER))};
     case ControlKind::kIcon:
       return {kStaticAtom, nullptr, SS_ICON};
+    case ControlKind::kBitmap:
+      return {kStaticAtom, nullptr, SS_BITMAP | (own & SS_CENTERIMAGE)};
     case ControlKind::kEdit:
       return {kEditAtom, nullptr, own};
     case ControlKind::kPushButton:
@@ -110,7 +113,14 @@ std::vector<WORD> BuildDialogMemory(const DialogTemplate& tpl, const wchar_t* cl
       w.Word(0xFFFF);
       w.Word(cls.atom);
     }
-    w.Text(Widen(c.text));
+    // A picture names its resource by number: the dialog manager then loads it from the
+    // module the dialog is made for.
+    if (c.kind == ControlKind::kBitmap && c.text && c.text[0] == '#') {
+      w.Word(0xFFFF);
+      w.Word(static_cast<WORD>(std::strtoul(c.text + 1, nullptr, 10)));
+    } else {
+      w.Text(Widen(c.text));
+    }
     w.Word(0);  // no creation data
   }
   return w.Take();

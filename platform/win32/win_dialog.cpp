@@ -2,6 +2,7 @@
 #include "platform/win32/win_dialog.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace vp::win32 {
 namespace {
@@ -34,8 +35,30 @@ WinDialog::WinDialog(HWND window, const DialogTemplate& tpl, DialogProc proc, vo
     checks_.push_back(IsCheckKind(c.kind) ? IsDlgButtonChecked(window, c.id) == BST_CHECKED : -1);
 }
 
+WinDialog::~WinDialog() {
+  for (HFONT font : fonts_) DeleteObject(font);
+}
+
 INT_PTR WinDialog::Open() {
   log_.Record(uiscript::Event("dialog-open").Number("id", tpl_.id).Text("title", title_));
+  // Each picture with the size it was loaded at (0 by 0: it was not found). The dialog manager
+  // makes the controls in the template's order, each below the ones before.
+  HWND child = GetWindow(window_, GW_CHILD);
+  for (const ControlTemplate& c : tpl_.controls) {
+    if (!child) break;
+    if (c.kind == ControlKind::kBitmap) {
+      BITMAP size{};
+      auto bitmap = reinterpret_cast<HBITMAP>(SendMessageA(child, STM_GETIMAGE, IMAGE_BITMAP, 0));
+      if (!bitmap || !GetObjectA(bitmap, sizeof size, &size)) size = BITMAP{};
+      log_.Record(uiscript::Event("picture")
+                      .Number("dialog", tpl_.id)
+                      .Number("resource",
+                              c.text && c.text[0] == '#' ? std::strtol(c.text + 1, nullptr, 10) : 0)
+                      .Number("width", size.bmWidth)
+                      .Number("height", size.bmHeight));
+    }
+    child = GetWindow(child, GW_HWNDNEXT);
+  }
   return proc_ ? proc_(*this, DialogMessage::kInit, 0, param_) : TRUE;
 }
 
@@ -209,6 +232,35 @@ void WinDialog::End(intptr_t result) {
   ended_ = true;
   result_ = result;
   if (modal_) EndDialog(window_, result);
+}
+
+void WinDialog::SetFontWeight(int id, int weight) {
+  HWND item = Find(id) ? Item(id) : nullptr;
+  if (!item) return;
+  LOGFONTA font{};
+  auto current = reinterpret_cast<HFONT>(SendMessageA(item, WM_GETFONT, 0, 0));
+  if (!GetObjectA(current ? static_cast<HGDIOBJ>(current) : GetStockObject(DEFAULT_GUI_FONT),
+                  sizeof font, &font))
+    return;
+  font.lfWeight = weight;
+  HFONT made = CreateFontIndirectA(&font);
+  if (!made) return;
+  fonts_.push_back(made);
+  SendMessageA(item, WM_SETFONT, reinterpret_cast<WPARAM>(made), TRUE);
+  log_.Record(ControlEvent("font", id).Number("weight", weight));
+}
+
+void WinDialog::UseWhiteBackground() {
+  white_ = true;
+  InvalidateRect(window_, nullptr, TRUE);
+  log_.Record(uiscript::Event("background").Number("dialog", tpl_.id).Text("colour", "white"));
+}
+
+HBRUSH WinDialog::BackgroundBrush(HDC dc, bool forStatic) const {
+  if (!white_) return nullptr;
+  if (!forStatic) return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  SetBkMode(dc, TRANSPARENT);
+  return static_cast<HBRUSH>(GetStockObject(HOLLOW_BRUSH));
 }
 
 int WinDialog::FirstListId() const {

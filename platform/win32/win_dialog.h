@@ -17,6 +17,10 @@ class WinDialog final : public Dialog, public uiscript::ScriptTarget {
   // `modal`: End ends the dialog; otherwise the window is the program's main window.
   WinDialog(HWND window, const DialogTemplate& tpl, DialogProc proc, void* param,
             uiscript::Transcript& log, bool modal);
+  // Deletes the fonts the procedure had made: by then the dialog window is gone.
+  ~WinDialog() override;
+  WinDialog(const WinDialog&) = delete;
+  WinDialog& operator=(const WinDialog&) = delete;
 
   // Records the opening and sends kInit; the procedure's answer for WM_INITDIALOG.
   INT_PTR Open();
@@ -44,6 +48,11 @@ class WinDialog final : public Dialog, public uiscript::ScriptTarget {
   void SetRange(int id, int low, int high) override;
   void Focus(int id) override;
   void End(intptr_t result) override;
+  void SetFontWeight(int id, int weight) override;
+  void UseWhiteBackground() override;
+  // The brush for WM_CTLCOLORDLG or WM_CTLCOLORSTATIC (`forStatic`) on `dc`; null for the
+  // system's own colours.
+  HBRUSH BackgroundBrush(HDC dc, bool forStatic) const;
 
   // What the script does, on the real controls.
   bool Ended() const override { return ended_; }
@@ -83,6 +92,8 @@ class WinDialog final : public Dialog, public uiscript::ScriptTarget {
   std::string title_;
   std::vector<int> checks_;  // the last recorded state of each control (-1: not a check)
   const char* source_ = "click";
+  std::vector<HFONT> fonts_;  // made by SetFontWeight
+  bool white_ = false;
   bool ended_ = false;
   intptr_t result_ = 0;
 };

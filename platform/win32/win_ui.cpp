@@ -104,6 +104,12 @@ INT_PTR CALLBACK Win32Ui::DialogRunProc(HWND window, UINT message, WPARAM wp, LP
     run->dialog->Command(LOWORD(wp));
     return TRUE;
   }
+  // A dialog procedure answers these two with the brush itself.
+  if (message == WM_CTLCOLORDLG || message == WM_CTLCOLORSTATIC) {
+    HBRUSH brush =
+        run->dialog->BackgroundBrush(reinterpret_cast<HDC>(wp), message == WM_CTLCOLORSTATIC);
+    return reinterpret_cast<INT_PTR>(brush);
+  }
   if (message == WM_TIMER && wp == kScriptTimer) {
     KillTimer(window, kScriptTimer);
     if (!run->dialog->Ended()) run->ui->ScriptDialogStep(*run);

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Opens the Windows build's dialogs 101, 102, 103, 106, 107, 108, 110, 115 and corvane's main
-# window 125 for real under Wine, answers each from a script by control id, and checks what the
-# dialog left behind and the transcript. With a second argument, each window is photographed into
-# that folder as a PNG while it is on screen.
+# Opens the Windows build's dialogs 101, 102, 103, 106, 107, 108, 110, 115, corvane's main
+# window 125 and its About box 109 for real under Wine, answers each from a script by control
+# id, and checks what the dialog left behind and the transcript. With a second argument, each
+# window is photographed into that folder as a PNG while it is on screen.
 #
 # Usage: run-dialogs.sh BIN_DIR [SCREENSHOT_DIR]   (on an X display, wine on the PATH)
 set -uo pipefail
@@ -126,6 +126,17 @@ expect_log corvane-125 '{"event":"tray-add","icon":32869,"tip":"Veilpost Control
   '{"event":"menu","items":"About Veilpost ...|-|Options ...|Clear cached passphrase|-|Exit","answer":1025}' \
   '"event":"dialog-close","id":1' '{"event":"check","dialog":125,"id":1031,"checked":false}' \
   '{"event":"window-destroy","id":125,"title":"Veilpost Control"}'
+
+# The About box from corvane's window: both pictures loaded at their real sizes, the version line
+# in a weight-900 font, on white.
+run corvane-109 corvane.exe "" 109 "About Veilpost" "$(printf '%s\n' 'window 125 click 1024' \
+  'dialog 109 click 1' 'window 125 click 1028')"
+expect_log corvane-109 '{"event":"picture","dialog":109,"resource":119,"width":325,"height":49}' \
+  '{"event":"picture","dialog":109,"resource":122,"width":60,"height":72}' \
+  '{"event":"set-text","dialog":109,"id":1007,"text":"Veilpost Ver ' \
+  '{"event":"font","dialog":109,"id":1007,"weight":900}' \
+  '{"event":"background","dialog":109,"colour":"white"}' \
+  '{"event":"dialog-close","id":109,"title":"About Veilpost","answer":1,"answered":true}'
 
 [ $status -eq 0 ] && echo "dialogs under Wine: all passed"
 exit $status
