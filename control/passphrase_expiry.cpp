@@ -6,6 +6,7 @@
 
 #include "hooklib/core/trace.h"
 #include "hooklib/gnupg/gnupg_version.h"
+#include "hooklib/gnupg/passphrase.h"
 #include "platform/clock.h"
 #include "platform/process.h"
 
@@ -23,9 +24,7 @@ bool Forget(SharedSettings& s) {
 }  // namespace
 
 bool CacheExpired(int64_t now, int32_t start, uint32_t intervalMinutes) {
-  int32_t elapsed = static_cast<int32_t>(static_cast<uint32_t>(now) - static_cast<uint32_t>(start));
-  int32_t limit = static_cast<int32_t>(intervalMinutes * 60u);
-  return elapsed >= limit;
+  return PassphraseExpired(now, start, intervalMinutes);
 }
 
 bool ExpiryTick(SharedSettings& s, bool agentMode) {

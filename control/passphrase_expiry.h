@@ -6,8 +6,8 @@
 
 namespace vp::control {
 
-// Whether a passphrase cached at `start` has expired at `now`: the elapsed seconds and the
-// interval in seconds are both taken as signed 32-bit values, as the shared settings hold them.
+// Whether a passphrase cached at `start` has expired at `now` (see PassphraseSecondsLeft): a
+// clock set back before `start` expires it, and a long interval never wraps to a short one.
 bool CacheExpired(int64_t now, int32_t start, uint32_t intervalMinutes);
 
 // The expiry check of one timer tick: when expired, empties the passphrase and moves time_start

@@ -12,8 +12,10 @@
 
 #include "hooklib/core/startup.h"
 #include "hooklib/gnupg/gnupg_version.h"
+#include "hooklib/gnupg/passphrase.h"
 #include "host/commands.h"
 #include "host/library.h"
+#include "platform/clock.h"
 #include "platform/instance_lock.h"
 #include "platform/process.h"
 #include "platform/reg_text.h"
@@ -104,11 +106,20 @@ int RunStatus() {
                                       ? "corvane is running"
                                       : "not running, so a cached passphrase never expires");
   if (controlRunning && s.passphrase[0]) {
-    time_t due = static_cast<time_t>(s.time_start) + static_cast<time_t>(s.cacheInterval) * 60;
+    // By corvane's own rule, so a clock set back or a very long interval is told as it acts.
+    const int64_t now = vp::GetClock().Now();
+    const int64_t left = vp::PassphraseSecondsLeft(now, s.time_start, s.cacheInterval);
+    time_t due = static_cast<time_t>(now + left);
     char when[64] = "";
     struct tm utc;
-    if (gmtime_r(&due, &utc)) strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S UTC", &utc);
-    printf("  the cached passphrase expires at corvane's first minute tick from %s\n", when);
+    if (left == 0) {
+      printf("  the cached passphrase has expired: corvane clears it at its next minute tick\n");
+    } else if (gmtime_r(&due, &utc) &&
+               strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S UTC", &utc) > 0) {
+      printf("  the cached passphrase expires at corvane's first minute tick from %s\n", when);
+    } else {
+      printf("  the cached passphrase expires in %lld seconds\n", static_cast<long long>(left));
+    }
   }
   printf("  bUseAgent            %u\n", s.bUseAgent);
   printf("  bShowProcAttDialog   %u\n", s.bShowProcAttDialog);

@@ -12,7 +12,8 @@ extern const char kPathSeparator;
 
 // The system's temporary folder, without a trailing separator: TMPDIR when set, else a private
 // per-user folder made on first use. "" when the folder is refused (too long for a 256-byte
-// path, open to other users, or impossible to make); `refusal` then says why, naming it.
+// path, another user's, writable by others even with the sticky bit, or impossible to make);
+// `refusal` then says why, naming it.
 std::string SystemTempPath(std::string* refusal = nullptr);
 
 // The directory for unique temporary files: the TMP environment variable when it names an
@@ -27,8 +28,9 @@ std::string CreateUniqueFile(const std::string& dir, const char* prefix);
 // Stops holding a file made by CreateUniqueFile (nothing when it is not held).
 void ReleaseFile(const std::string& path);
 
-// Files named prefix + ... in `dir` that belong to this user and that no live process holds:
-// what a process killed while it worked left behind.
+// Files in `dir` named as CreateUniqueFile names them with `prefix` (or as GnuPG derives from
+// such a name, see PidInScratchName) that belong to this user, whose process is gone and that no
+// one holds: what a process killed while it worked left behind. Any other name is never listed.
 std::vector<std::string> UnheldLeftovers(const std::string& dir, const char* prefix);
 
 // What stands under a name.
@@ -61,12 +63,19 @@ bool PathExists(const std::string& path);
 bool SetFileReadOnly(const std::string& path, bool readOnly);
 
 enum class MakeDirResult { kCreated, kExists, kMissingParent, kOtherError };
+// Makes a folder only its owner can enter (on POSIX; Windows gives it the parent's access).
 MakeDirResult MakeDirectory(const std::string& path);
+
+// Why the folder at `path` must not receive decrypted files, or "" when it may: it must exist as
+// a folder itself (not a link or junction to one), and on POSIX belong to this user with no one
+// else able to change it. The text names the folder.
+std::string WorkFolderRefusal(const std::string& path);
 
 // Removes a directory when it is empty; false when it is not (or is missing).
 bool RemoveEmptyDirectory(const std::string& path);
 
-// True when the file was removed.
+// True when the name was removed. A link (on Windows also a junction) is removed itself, never
+// what it points to.
 bool DeleteFilePath(const std::string& path);
 
 // An open file held for the wipe. On POSIX the file is locked with an exclusive advisory lock
@@ -78,13 +87,15 @@ struct WipeHandle {
 
 enum class WipeOpenResult {
   kOpened,
-  kMissing,
-  kNotOwnFile,  // see NameKind::kOther: must not be written into
+  kMissing,     // nothing under the name (also when a folder on the way is not a folder)
+  kNotOwnFile,  // a link, another user's file, a file with more names: only its name may go
+  kNotAFile,    // a FIFO, device, socket or folder: neither written into nor removed
   kHeld,        // another process holds it
   kFailed,      // the system's error is kept for LastErrorText
 };
 // Opens an existing regular file of this user with a single link for overwriting, made
-// writable first when it is read-only. Links are not followed and nothing blocks.
+// writable first when it is read-only. Links are not followed, nothing blocks, and what is not
+// a file (kNotAFile) is recognised before anything opens it.
 WipeOpenResult WipeOpen(const std::string& path, WipeHandle* h);
 // Writes `byte` over the whole file as it was when opened, in large blocks; false on a failed
 // write (the system's error is kept for LastErrorText).

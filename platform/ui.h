@@ -131,10 +131,14 @@ class UserInterface {
  public:
   virtual ~UserInterface() = default;
 
-  // Shows a message box and blocks for the answer (kIdOk, kIdCancel, kIdYes, kIdNo).
+  // Shows a message box and blocks for the answer (kIdOk, kIdCancel, kIdYes, kIdNo); a box that
+  // cannot be shown answers kIdCancel.
   virtual int MessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
                          unsigned style) = 0;
-  // Runs a modal dialog; returns the value passed to Dialog::End.
+  // Runs a modal dialog; returns the value passed to Dialog::End. A dialog that cannot be shown
+  // (no desktop) or that closes without being ended is a Cancel: kIdCancel, and the procedure may
+  // not have run at all, so callers take kIdCancel (or any result but the one their OK gives)
+  // as the user's Cancel, never as an empty entry.
   virtual intptr_t DialogBox(const DialogTemplate& tpl, WindowHandle owner, DialogProc proc,
                              void* param) = 0;
 

@@ -17,6 +17,7 @@
 #include "control/passphrase_expiry.h"
 #include "hooklib/core/settings.h"
 #include "hooklib/core/startup.h"
+#include "hooklib/gnupg/passphrase.h"
 #include "platform/autostart.h"
 #include "platform/instance_lock.h"
 #include "pty_keyboard.h"
@@ -121,13 +122,25 @@ std::vector<std::string> Texts(const std::vector<nlohmann::json>& events) {
   return texts;
 }
 
-TEST(PassphraseExpiry, ElapsedAgainstTheIntervalAsSigned32BitValues) {
+TEST(PassphraseExpiry, ElapsedAgainstTheIntervalWithoutWrapOrGoingBack) {
   EXPECT_FALSE(vp::control::CacheExpired(kT0 + 119, kT0, 2));
   EXPECT_TRUE(vp::control::CacheExpired(kT0 + 120, kT0, 2));
   EXPECT_TRUE(vp::control::CacheExpired(kT0, kT0, 0));
-  EXPECT_FALSE(vp::control::CacheExpired(kT0 - 5, kT0, 0)) << "the clock went back";
-  // A 32-bit wrap of the elapsed time still counts the seconds between.
+  EXPECT_EQ(vp::PassphraseSecondsLeft(kT0 + 119, kT0, 2), 1);
+  // A clock set back never keeps a passphrase until it passes the old start again.
+  EXPECT_TRUE(vp::control::CacheExpired(kT0 - 5, kT0, 0));
+  EXPECT_TRUE(vp::control::CacheExpired(kT0 - 1, kT0, 2));
+  EXPECT_TRUE(vp::control::CacheExpired(kT0 - 86400, kT0, 60));
+  // Minutes times 60 is counted in 64 bits: 71582789 minutes would wrap to 44 seconds.
+  EXPECT_FALSE(vp::control::CacheExpired(kT0 + 44, kT0, 71582789));
+  EXPECT_FALSE(vp::control::CacheExpired(kT0 + 365 * 86400, kT0, 71582789));
+  EXPECT_EQ(vp::PassphraseSecondsLeft(kT0 + 44, kT0, 71582789), int64_t{71582789} * 60 - 44);
+  EXPECT_FALSE(vp::control::CacheExpired(kT0 + 86400, kT0, 0xFFFFFFFFu));
+  EXPECT_FALSE(vp::control::CacheExpired(kT0 + 60, kT0, 35791395)) << "over 2^31 seconds";
+  // The start is kept in 32 bits: the seconds between still count across 2038.
   EXPECT_TRUE(vp::control::CacheExpired(int64_t{0x80000000} + 60, 0x7FFFFFFF - 59, 2));
+  EXPECT_FALSE(vp::control::CacheExpired(int64_t{0x80000000} + 60,
+                                         static_cast<int32_t>(0x80000000u + 10u), 2));
 }
 
 // Numbers past 32 bits are the largest interval, never what is left after a wrap.
@@ -193,6 +206,52 @@ TEST_F(ControlProgram, ALibraryPassphraseExpiresAtTheIntervalAndIsAskedAgain) {
   EXPECT_EQ(Events("tray-delete").size(), 1u);
   EXPECT_EQ(Events("timer-stop").size(), 1u);
   EXPECT_FALSE(vp::InstanceLockHeld("CORVANE"));
+  vp::ProcessDetach();
+}
+
+// corvane's timer with the clock moved under it: a long interval keeps the passphrase, a clock
+// set back a day clears it at the next tick, and the status command tells the same.
+TEST_F(ControlProgram, AClockSetBackExpiresAndALongIntervalDoesNotWrap) {
+  WriteConfigKey({Num("CacheInterval", 71582789)});
+  vp::ProcessAttach();
+  pid_t corvane = Start();
+  WaitForMore("timer", 0);
+  vp::CopyText(vp::Settings().passphrase, "cached");
+  ASSERT_EQ(vp::Settings().time_start, kT0);
+  ASSERT_EQ(vp::Settings().cacheInterval, 71582789u);
+  SetTime(kT0 + 44);
+  TwoTicks();
+  EXPECT_STREQ(vp::Settings().passphrase, "cached");
+  SetTime(kT0 + 86400);
+  TwoTicks();
+  EXPECT_STREQ(vp::Settings().passphrase, "cached");
+  std::string out;
+  RunCommand(VeilpostBinary() + " status", &out);
+  EXPECT_NE(out.find("expires at corvane's first minute tick from 2163-"), std::string::npos)
+      << out;
+
+  // Back to a day before it was cached: expired, not kept until the clock catches up.
+  SetTime(kT0 - 86400);
+  TwoTicks();
+  EXPECT_STREQ(vp::Settings().passphrase, "");
+  EXPECT_EQ(vp::Settings().time_start, kT0 - 86400);
+  kill(corvane, SIGTERM);
+  EXPECT_EQ(Wait(corvane), 0);
+
+  // The status command tells it as corvane acts (here with a tick too slow to come first).
+  setenv("VEILPOST_TICK_MS", "60000", 1);
+  size_t started = Events("timer-start").size();
+  corvane = Start();
+  WaitForMore("timer-start", started);
+  vp::CopyText(vp::Settings().passphrase, "cached");
+  vp::Settings().time_start = kT0;
+  RunCommand(VeilpostBinary() + " status", &out);
+  EXPECT_NE(out.find("the cached passphrase has expired: corvane clears it at its next minute "
+                     "tick"),
+            std::string::npos)
+      << out;
+  kill(corvane, SIGTERM);
+  EXPECT_EQ(Wait(corvane), 0);
   vp::ProcessDetach();
 }
 

@@ -43,8 +43,20 @@ TEST(CoreText, FileNamePartSplitsAtTheLastSeparator) {
   EXPECT_STREQ(vp::GetFileNamePart("/dir/file.pgp"), "file.pgp");
   EXPECT_STREQ(vp::GetFileNamePart("file.pgp"), "file.pgp");
   EXPECT_STREQ(vp::GetFileNamePart("/dir/"), "");
-  // Only the platform's separator counts.
-  EXPECT_STREQ(vp::GetFileNamePart("C:\\dir\\file"), "C:\\dir\\file");
+  // Both separators count on both builds: Windows reads "/" as one too, so a part can never
+  // climb out of the folder it is joined to.
+  EXPECT_STREQ(vp::GetFileNamePart("C:\\dir\\file"), "file");
+  EXPECT_STREQ(vp::GetFileNamePart("a.txt/../../victim.txt"), "victim.txt");
+  EXPECT_STREQ(vp::GetFileNamePart("x\\..\\..\\victim.txt"), "victim.txt");
+  EXPECT_STREQ(vp::GetFileNamePart("C:\\dir/sub\\"), "");
+}
+
+TEST(CoreText, OnlyPlainNamesNameAFileInAFolder) {
+  for (const char* name : {"report.doc", ".profile", "...", "a..b"})
+    EXPECT_TRUE(vp::IsPlainFileName(name)) << name;
+  for (const char* name : {"", ".", "..", "x/y", "x\\y", "../victim.txt"})
+    EXPECT_FALSE(vp::IsPlainFileName(name)) << name;
+  EXPECT_FALSE(vp::IsPlainFileName(nullptr));
 }
 
 TEST(GnuPGText, ColonFieldsFollowTheListingLayout) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include "platform/faults.h"
 #include "platform/files.h"
 #include "support/test_env.h"
+#include "ui_fixture.h"
 
 namespace fs = std::filesystem;
 
@@ -129,28 +131,40 @@ TEST_F(CoreWipe, ReadOnlyFilesAreOverwritten) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
-// Names planted in a shared temporary folder: removed without being opened for reading, so
-// neither a FIFO nor a link to one can stall the caller, and a link's target is left alone.
-TEST_F(CoreWipe, FifosAndLinksAreRemovedWithoutBlocking) {
+// A link loses its name, never its target; a FIFO, socket, device or folder is not the user's
+// file to remove: it stays, and the wipe says so (-1). Nothing blocks on any of them.
+TEST_F(CoreWipe, OnlyFilesAreRemovedAndALinkNeverTakesItsTarget) {
   std::string fifo = dir_ + "/fifo";
   std::string link = dir_ + "/link";
   std::string target = dir_ + "/target";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  EXPECT_EQ(vp::WipeFile(fifo.c_str()), 0);
-  EXPECT_FALSE(fs::exists(fs::symlink_status(fifo)));
+  EXPECT_EQ(vp::WipeFile(fifo.c_str()), -1);
+  EXPECT_TRUE(fs::is_fifo(fs::symlink_status(fifo)));
+  EXPECT_EQ(vp::WipeFile(dir_.c_str()), -1);
+  EXPECT_TRUE(fs::is_directory(dir_));
 
-  ASSERT_EQ(mkfifo(target.c_str(), 0600), 0);
-  fs::create_symlink(target, link);
+  fs::create_symlink(fifo, link);
   EXPECT_EQ(vp::WipeFile(link.c_str()), 0);
   EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
-  EXPECT_TRUE(fs::exists(fs::symlink_status(target)));
+  EXPECT_TRUE(fs::is_fifo(fs::symlink_status(fifo)));
 
-  fs::remove(target);
   vptest::WriteFile(target, "not mine");
   fs::create_symlink(target, link);
   EXPECT_EQ(vp::WipeFile(link.c_str()), 0);
   EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
   EXPECT_EQ(vptest::ReadFile(target), "not mine");
+
+  // A device: as the administrator the wipe could otherwise take /dev/null itself.
+  fs::create_symlink("/dev/null", link);
+  EXPECT_EQ(vp::WipeFile("/dev/null"), -1);
+  EXPECT_EQ(vp::WipeFile(link.c_str()), 0);
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  if (geteuid() == 0) {
+    std::string device = dir_ + "/null";
+    ASSERT_EQ(mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 3)), 0);
+    EXPECT_EQ(vp::WipeFile(device.c_str()), -1);
+    EXPECT_TRUE(fs::is_character_file(device));
+  }
 }
 
 TEST_F(CoreWipe, MissingEmptyAndHeldFiles) {
@@ -217,6 +231,114 @@ TEST_F(CoreWipe, TempDirHasNoTrailingSeparatorAndWorkDirIsMade) {
   EXPECT_STREQ(vp::GetTempDir(), "");
   EXPECT_EQ(vp::CreateTempWorkDir(), -1);
   setenv("TMPDIR", saved.c_str(), 1);
+}
+
+// The temporary folders as the library's start-up and the attachment dialog meet them; what the
+// user is told is read from the transcript.
+class CoreTempFolders : public vptest::UiFixture {
+ protected:
+  void SetUp() override {
+    UiFixture::SetUp();
+    saved_tmpdir_ = getenv("TMPDIR");
+    saved_tmp_ = getenv("TMP");
+    temp_ = dir_ + "/tmpdir";
+    ASSERT_EQ(mkdir(temp_.c_str(), 0700), 0);
+    setenv("TMPDIR", temp_.c_str(), 1);
+  }
+  void TearDown() override {
+    setenv("TMPDIR", saved_tmpdir_.c_str(), 1);
+    setenv("TMP", saved_tmp_.c_str(), 1);
+    UiFixture::TearDown();
+  }
+  std::vector<std::string> Boxes() const {
+    std::vector<std::string> texts;
+    for (const auto& e : Events("message"))
+      texts.push_back(e["caption"].get<std::string>() + ": " + e["text"].get<std::string>());
+    return texts;
+  }
+  std::string saved_tmpdir_, saved_tmp_, temp_;
+};
+
+// At start-up only the scratch names the library makes are swept, and only a dead process's:
+// a package, notes or settings file that merely begins with "veilpost" is the user's.
+TEST_F(CoreTempFolders, TheLeftoverSweepTakesOnlyItsOwnScratchNames) {
+  pid_t dead = fork();
+  if (dead == 0) _exit(0);
+  ASSERT_GT(dead, 0);
+  waitpid(dead, nullptr, 0);
+  const std::string d = std::to_string(dead);
+  const std::string tmp = dir_ + "/tmp";
+  ASSERT_EQ(mkdir(tmp.c_str(), 0700), 0);
+  setenv("TMP", tmp.c_str(), 1);
+  const std::string work = temp_ + "/pgptemp";
+  ASSERT_EQ(mkdir(work.c_str(), 0700), 0);
+  const std::vector<std::string> users = {"veilpost_1.5.5_amd64.deb", "veilpost-notes.txt",
+                                          "veilpostrc", "veilpost" + d + "-3.txt", "veilpost"};
+  const std::vector<std::string> scratch = {"veilpost" + d + "-3", "veilpost" + d + "-3~",
+                                            "veilpost" + d + "-12.tmp"};
+  const std::string live = "veilpost" + std::to_string(getpid() == 1 ? 1 : getppid()) + "-5";
+  for (const std::string& folder : {temp_, tmp, work}) {
+    for (const std::string& name : users) vptest::WriteFile(folder + "/" + name, "user data");
+    for (const std::string& name : scratch) vptest::WriteFile(folder + "/" + name, "plaintext");
+    vptest::WriteFile(folder + "/" + live, "in use");
+  }
+  int witness = open((work + "/" + scratch[0]).c_str(), O_RDONLY);
+
+  vp::WipeLeftovers();
+
+  for (const std::string& folder : {temp_, tmp, work}) {
+    for (const std::string& name : users)
+      EXPECT_EQ(vptest::ReadFile(folder + "/" + name), "user data") << folder << "/" << name;
+    for (const std::string& name : scratch)
+      EXPECT_FALSE(fs::exists(folder + "/" + name)) << folder << "/" << name;
+    EXPECT_EQ(vptest::ReadFile(folder + "/" + live), "in use");
+  }
+  EXPECT_EQ(ReadAll(witness), std::string(9, '\xAA')) << "wiped, not merely deleted";
+  EXPECT_TRUE(Events("message").empty());
+}
+
+// The work folder for decrypted attachments is refused unless it is the user's own folder that
+// no one else can change; the temporary folder likewise.
+TEST_F(CoreTempFolders, AWorkFolderOthersMadeOrCanChangeIsRefused) {
+  const std::string work = temp_ + "/pgptemp";
+  vptest::WriteFile(work, "a file");
+  EXPECT_EQ(vp::CreateTempWorkDir(), -1);
+  EXPECT_EQ(vptest::ReadFile(work), "a file");
+  fs::remove(work);
+  const std::string elsewhere = dir_ + "/elsewhere";
+  ASSERT_EQ(mkdir(elsewhere.c_str(), 0700), 0);
+  fs::create_directory_symlink(elsewhere, work);
+  EXPECT_EQ(vp::CreateTempWorkDir(), -1);
+  fs::remove(work);
+  ASSERT_EQ(mkdir(work.c_str(), 0700), 0);
+  ASSERT_EQ(chmod(work.c_str(), 0777), 0);
+  EXPECT_EQ(vp::CreateTempWorkDir(), -1);
+  EXPECT_EQ(Boxes(), (std::vector<std::string>{
+                         "Error: The work folder " + work + " is not a folder.",
+                         "Error: The work folder " + work + " is a link, not a folder.",
+                         "Error: The work folder " + work + " can be changed by other users."}));
+  ASSERT_EQ(chmod(work.c_str(), 0700), 0);
+  EXPECT_EQ(vp::CreateTempWorkDir(), 0);
+
+  // A shared temporary folder is refused before anything is written to it.
+  ASSERT_EQ(chmod(temp_.c_str(), 01777), 0);
+  EXPECT_STREQ(vp::GetTempDir(), "");
+  EXPECT_EQ(vp::CreateTempWorkDir(), -1);
+  ASSERT_EQ(chmod(temp_.c_str(), 0700), 0);
+  EXPECT_EQ(Boxes().back(),
+            "Error: The temporary folder " + temp_ + " can be changed by other users.");
+}
+
+// A FIFO under a name the library writes is neither written through nor replaced.
+TEST_F(CoreTempFolders, AFifoUnderAWrittenNameStaysAndIsToldOnce) {
+  const std::string body = temp_ + "/mailbody.pgp";
+  ASSERT_EQ(mkfifo(body.c_str(), 0600), 0);
+  EXPECT_EQ(vp::WritePrivateFile(body, "ciphertext", 10), -1);
+  EXPECT_TRUE(fs::is_fifo(fs::symlink_status(body)));
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"Error: " + body +
+                                              " is not a regular file; it was left as it is."});
+  for (const auto& entry : fs::directory_iterator(temp_))
+    EXPECT_EQ(entry.path().filename(), "mailbody.pgp") << "no scratch file is left";
 }
 
 }  // namespace

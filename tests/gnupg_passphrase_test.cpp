@@ -6,7 +6,10 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "hooklib/core/settings.h"
 #include "hooklib/core/startup.h"
@@ -17,6 +20,7 @@
 #include "hooklib/gnupg/status_lines.h"
 #include "hooklib/incoming/decrypt_verify.h"
 #include "hooklib/outgoing/encrypt_or_sign.h"
+#include "hooklib/outgoing/options_dialogs.h"
 #include "platform/clock.h"
 #include "platform/faults.h"
 #include "support/keyrings.h"
@@ -68,6 +72,64 @@ TEST_F(GnuPGPassphrase, EmptyEntryWarnsAndAsksAgainUntilCancel) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0]["caption"], "Warning");
   EXPECT_EQ(boxes[0]["text"], vp::MessageString(164));
+}
+
+// OK on an empty field is asked about again, but not without end: after the third the
+// operation is given up, as after Cancel.
+TEST_F(GnuPGPassphrase, EmptyEntriesEndAfterThreeDialogs) {
+  UseScript(
+      "dialog 103 click 1\ndialog 103 click 1\ndialog 103 click 1\ndialog 103 click 1\n"
+      "dialog 103 click 1\n");
+  vp::GetPassphrase(vp::kSigningPassphraseDialog);
+  EXPECT_STREQ(vp::Settings().passphrase, "");
+  EXPECT_EQ(vp::Settings().time_start, 0);
+  EXPECT_EQ(Events("dialog-open").size(), 3u);
+  std::vector<std::string> texts;
+  for (const auto& e : Events("message")) texts.push_back(e["text"]);
+  EXPECT_EQ(texts, (std::vector<std::string>{
+                       vp::MessageString(164), vp::MessageString(164),
+                       "No passphrase was entered 3 times in a row: the operation is abandoned."}));
+}
+
+// A user interface whose dialogs cannot be shown (the Windows build without a desktop): the port
+// answers Cancel without the dialog's procedure ever running.
+class NoDesktopUi : public vp::UserInterface {
+ public:
+  int dialogs = 0;
+  std::vector<std::string> messages;
+  int MessageBox(vp::WindowHandle, const std::string& text, const std::string&, unsigned) override {
+    messages.push_back(text);
+    return vp::kIdOk;
+  }
+  intptr_t DialogBox(const vp::DialogTemplate&, vp::WindowHandle, vp::DialogProc, void*) override {
+    // Far more than any bounded retry: a loop that reads the failure as an empty entry.
+    if (++dialogs > 50) throw std::runtime_error("the dialog is asked for without end");
+    return vp::kIdCancel;
+  }
+  vp::WindowHandle FindWindowByClass(const char*) override { return nullptr; }
+  void EnableWindow(vp::WindowHandle, bool) override {}
+  bool IsWindowEnabled(vp::WindowHandle) override { return true; }
+  bool GetWindowRect(vp::WindowHandle, vp::Rect*) override { return false; }
+  void MoveWindow(vp::WindowHandle, int, int, int, int, bool) override {}
+  void ScreenSize(int* w, int* h) override { *w = *h = 0; }
+  void BringToFront(vp::WindowHandle, int) override {}
+  bool SetClipboardText(vp::WindowHandle, const std::string&) override { return false; }
+};
+
+TEST_F(GnuPGPassphrase, ADialogThatCannotBeShownIsACancel) {
+  auto owned = std::make_unique<NoDesktopUi>();
+  NoDesktopUi* ui = owned.get();
+  vp::SetUi(std::move(owned));
+  EXPECT_NO_THROW(vp::GetPassphrase(vp::kDecryptionPassphraseDialog));
+  EXPECT_STREQ(vp::Settings().passphrase, "");
+  EXPECT_EQ(ui->dialogs, 1);
+  EXPECT_TRUE(ui->messages.empty()) << ui->messages.front();
+
+  // The options of an earlier memo are not taken for this one when its dialog fails.
+  vp::Options().publicKeyChoice = vp::kPublicKeyAsText;
+  vp::ShowEncryptionOptionsDialog();
+  EXPECT_EQ(vp::Options().publicKeyChoice, vp::kOptionsCancelled);
+  EXPECT_EQ(ui->dialogs, 2);
 }
 
 TEST_F(GnuPGPassphrase, LongPassphrasesAreCutTo255) {
@@ -133,6 +195,44 @@ TEST_P(GnuPGWrongPassphrase, BothVersionsReportIt) {
   EXPECT_FALSE(fs::exists(dir_ + "/wrong.asc"));
   EXPECT_FALSE(SignReportsWrong(vptest::Alice().passphrase, dir_ + "/right.asc"));
   EXPECT_NE(vptest::ReadFile(dir_ + "/right.asc").find("BEGIN PGP SIGNATURE"), std::string::npos);
+}
+
+// However often a wrong passphrase is typed, the operation asks three times and then gives up,
+// saying so; GnuPG runs once per passphrase.
+TEST_P(GnuPGWrongPassphrase, WrongPassphrasesEndTheOperationAfterThreeTries) {
+  const std::string sealed = dir_ + "/sealed.pgp";
+  ASSERT_EQ(vptest::Gpg(GetParam(), home_,
+                        "--batch --trust-model always --recipient alice@example.com -o '" + sealed +
+                            "' --encrypt '" + plain_ + "'"),
+            0);
+  const std::string trace = dir_ + "/trace.log";
+  vptest::WriteConfigKey({vptest::Str("TraceFile", trace)});
+  std::string script;
+  for (int i = 0; i < 6; ++i)
+    script += "dialog 104 type 1005 wrong " + std::to_string(i) + "; click 1\n";
+  UseScript(script);
+  EXPECT_EQ(vp::DecryptFile(sealed.c_str(), (dir_ + "/opened.txt").c_str()), -1);
+  EXPECT_FALSE(fs::exists(dir_ + "/opened.txt"));
+  EXPECT_EQ(Events("dialog-open").size(), 3u);
+  std::vector<std::string> texts;
+  for (const auto& e : Events("message")) texts.push_back(e["text"]);
+  EXPECT_EQ(texts, (std::vector<std::string>{
+                       vp::MessageString(159), vp::MessageString(159),
+                       "The passphrase you have entered is incorrect.\nIt was wrong 3 times in a "
+                       "row: the operation is abandoned."}));
+  std::string traced = vptest::ReadFile(trace);
+  size_t runs = 0;
+  for (size_t at = traced.find("--decrypt"); at != std::string::npos;
+       at = traced.find("--decrypt", at + 1))
+    ++runs;
+  EXPECT_EQ(runs, 3u) << traced;
+  EXPECT_STREQ(vp::Settings().passphrase, "");
+
+  // The next operation starts its count afresh, and the right passphrase opens the file.
+  UseScript("dialog 104 type 1005 wrong again; click 1\ndialog 104 type 1005 " +
+            std::string(vptest::Alice().passphrase) + "; click 1\n");
+  EXPECT_EQ(vp::DecryptFile(sealed.c_str(), (dir_ + "/opened.txt").c_str()), 0);
+  EXPECT_EQ(vptest::ReadFile(dir_ + "/opened.txt"), "hello\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(BothVersions, GnuPGWrongPassphrase, testing::Values(GnuPG::k1, GnuPG::k2),

@@ -132,6 +132,53 @@ TEST_P(Attachments, FailedDetachKeepsTheTargetAndCleanUpSparesFilesElsewhere) {
   ExpectAllGone(files);
 }
 
+// Detach of what cannot be decrypted fails and says why, leaving the chosen file as it was;
+// only data that holds no OpenPGP at all is saved as it is, after saying so.
+TEST_P(Attachments, DetachOfWhatCannotBeDecryptedKeepsTheChosenFile) {
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"carol.doc.pgp", FromAlice("--recipient carol@example.com --encrypt", kMemo, false)},
+      {"notes.txt.pgp", "plain words, no OpenPGP here\n"}};
+  std::string list = Detached(files);
+  vp::Settings().bShowAttLaunchDialog = 0;
+  WriteFile(out_ + "/report.doc", "keep me");
+  WriteFile(out_ + "/notes.txt", "older");
+  UseScript(
+      "dialog 102 unselect-all; select 1001 \"carol.doc\"; click 1012; unselect-all;"
+      " select 1001 \"notes.txt\"; click 1012; click 1004\nsave-as " +
+      out_ + "/report.doc\nsave-as " + out_ + "/notes.txt\n" + BobTypes());
+  ASSERT_EQ(vp::DoDecryptAttachmentsImpl("Bob", list.c_str()), 0);
+  EXPECT_EQ(ReadFile(out_ + "/report.doc"), "keep me");
+  EXPECT_EQ(ReadFile(out_ + "/notes.txt"), "plain words, no OpenPGP here\n");
+  EXPECT_EQ(Boxes(), (Texts{"Error: " + Format(158, "file", "file"),
+                            "Warning: " + Format(154, "notes.txt.pgp"),
+                            "Information: " + Format(146, out_ + "/notes.txt")}));
+  Texts left;
+  for (const auto& entry : std::filesystem::directory_iterator(out_))
+    left.push_back(entry.path().filename());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (Texts{"notes.txt", "report.doc"}));
+  ExpectAllGone(files);
+}
+
+// Entries name files by their part after the last "\\" or "/": a Windows path finds the file
+// the script detached, and a part that names a folder ("", ".", "..") is never used; a display
+// name that would be one is refused for viewing.
+TEST_P(Attachments, OnlyPlainFileNamePartsArePathsInTheTemporaryFolder) {
+  WriteFile(temp_ + "/report.doc", kMemo);
+  WriteFile(temp_ + "/...pgp", kMemo);
+  UseScript("dialog 102 unselect-all; select 1001 \"..\"; click 1014; click 1004\n");
+  const std::string list = "C:\\Notes\\report.doc,x\\..\\..\\..,C:\\Notes\\...pgp,.";
+  ASSERT_EQ(vp::DoDecryptAttachmentsImpl("Bob", list.c_str()), 0);
+  EXPECT_EQ(Listed(), (Texts{"report.doc", ".."}));
+  EXPECT_EQ(Boxes(), Texts{"Error: The attachment \"...pgp\" cannot be viewed: its name is not a "
+                           "file name."});
+  EXPECT_TRUE(Events("shell").empty());
+  EXPECT_FALSE(PathExistsForTest(temp_ + "/report.doc"));
+  EXPECT_FALSE(PathExistsForTest(temp_ + "/...pgp"));
+  EXPECT_TRUE(std::filesystem::is_directory(temp_));
+  EXPECT_FALSE(PathExistsForTest(work_));
+}
+
 TEST_P(Attachments, ViewCopiesAreOpenedByDisplayNameAndGoWhenTheDialogCloses) {
   std::string encrypted = FromAlice("--recipient bob@example.com --encrypt", kMemo);
   const std::vector<std::pair<std::string, std::string>> files = {
@@ -292,6 +339,36 @@ TEST_F(IncomingFixture, OnTheTerminalViewCopyAndSaveAs) {
   EXPECT_EQ(ReadFile(out), "plain");
   EXPECT_FALSE(PathExistsForTest(temp + "/pgptemp"));
   EXPECT_FALSE(PathExistsForTest(temp + "/x.pgp"));
+}
+
+// Something that is not the user's own closed folder under the work folder's name: the dialog
+// is not shown, one message says why, nothing else is told at the close, and the detached files
+// still go.
+TEST_F(IncomingFixture, AWorkFolderThatIsNotOursMeansNoDialogAndOneMessage) {
+  vp::InitialSharedSettings(&vp::Settings());
+  vp::InitOrlavexImpl("9.0.1", "1.5.5");
+  const std::string temp = vp::TempDirQuietly(), work = temp + "/pgptemp";
+  WriteFile(work, "not a folder");
+  WriteFile(temp + "/x.pgp", "ciphertext");
+  UseScript("dialog 102 select-index 1001 0; click 1014; click 1004\n");
+  ASSERT_EQ(vp::DoDecryptAttachmentsImpl("Bob", "x.pgp"), 0);
+  EXPECT_EQ(Boxes(),
+            std::vector<std::string>{"Error: The work folder " + work + " is not a folder."});
+  EXPECT_TRUE(Events("dialog-open").empty());
+  EXPECT_EQ(ReadFile(work), "not a folder");
+  EXPECT_FALSE(PathExistsForTest(temp + "/x.pgp"));
+  std::filesystem::remove(work);
+
+  std::filesystem::create_directory(work);
+  std::filesystem::permissions(work, std::filesystem::perms::all);
+  WriteFile(temp + "/x.pgp", "ciphertext");
+  WriteFile(log_, "");
+  EXPECT_EQ(vp::DoDecryptAttachmentsImpl("Bob", "x.pgp"), 0);
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"Error: The work folder " + work +
+                                              " can be changed by other users."});
+  EXPECT_TRUE(Events("dialog-open").empty());
+  EXPECT_FALSE(PathExistsForTest(temp + "/x.pgp"));
+  std::filesystem::remove(work);
 }
 
 TEST_F(IncomingFixture, ShellResultsAndDefaultExtensions) {

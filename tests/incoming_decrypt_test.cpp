@@ -166,16 +166,28 @@ TEST_P(IncomingBothVersions, FileModeVerdicts) {
           SignedBox(Format(163, "file", "memo.txt.gpg", kAliceUid), alice_, "alice@example.com")};
   EXPECT_EQ(Boxes(), signedBoxes);
 
-  // GnuPG finds no OpenPGP data in plain text at all.
-  EXPECT_EQ(decrypt("notes.txt"), -1);
+  // GnuPG finds no OpenPGP data in plain text at all: nothing to decrypt, the caller may take
+  // the file as it is.
+  EXPECT_EQ(decrypt("notes.txt"), -2);
   // A key block is OpenPGP data but nothing to decrypt: GnuPG writes no output.
   EXPECT_EQ(decrypt("erin.asc"), -2);
   Texts expected = signedBoxes;
-  expected.push_back("Error: Attachment does not contain valid PGP data.");
+  expected.push_back("Warning: " + Format(154, "notes.txt"));
   expected.push_back("Warning: " + Format(151, "file", "erin.asc"));
   expected.push_back("Warning: " + Format(154, "erin.asc"));
   EXPECT_EQ(Boxes(), expected);
   EXPECT_FALSE(PathExistsForTest(dir_ + "/erin.asc.out"));
+  EXPECT_FALSE(PathExistsForTest(dir_ + "/notes.txt.out"));
+
+  // Encrypted for a key Bob lacks: a failure that says why, and the output name keeps what the
+  // user had there (never the ciphertext as it is).
+  WriteFile(dir_ + "/carol.doc.pgp",
+            FromAlice("--recipient carol@example.com --encrypt", kMemo, false));
+  WriteFile(dir_ + "/carol.doc.pgp.out", "the user's own");
+  EXPECT_EQ(decrypt("carol.doc.pgp"), -1);
+  EXPECT_EQ(ReadFile(dir_ + "/carol.doc.pgp.out"), "the user's own");
+  expected.push_back("Error: " + Format(158, "file", "file"));
+  EXPECT_EQ(Boxes(), expected);
 
   // A FIFO never blocks; a link planted under the output name is replaced, not followed.
   ASSERT_EQ(mkfifo((dir_ + "/pipe.pgp").c_str(), 0600), 0);

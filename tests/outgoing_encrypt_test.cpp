@@ -290,12 +290,21 @@ TEST_P(OutgoingEncrypt, ResultCodesFollowTheChoices) {
   EXPECT_NE(ReadFile(RegistryPath()).find("\"AttachPubKey\"=dword:00000002"), std::string::npos);
 }
 
-// A FIFO planted as pubkey.asc is replaced by the exported key; a FIFO attachment is refused:
-// neither blocks the send.
+// A FIFO planted as pubkey.asc is neither written through nor removed: the send stops and says
+// so; once it is gone the exported key takes the name. A FIFO attachment is refused: nothing
+// blocks the send. A refused attachment is never deleted, unlike a plain copy that was read.
 TEST_P(OutgoingEncrypt, SpecialFilesNeverBlockASend) {
   const std::string pubkey = TempFile("pubkey.asc");
   std::remove(pubkey.c_str());
   ASSERT_EQ(mkfifo(pubkey.c_str(), 0666), 0);
+  UseScript("dialog 101 click 1001; uncheck 1010; click 1\n");
+  EXPECT_EQ(Send("", ""), -1) << RawLog();
+  EXPECT_TRUE(fs::is_fifo(fs::symlink_status(pubkey)));
+  auto boxes = Events("message");
+  ASSERT_EQ(boxes.size(), 1u) << RawLog();
+  EXPECT_EQ(boxes[0]["text"], pubkey + " is not a regular file; it was left as it is.");
+  std::remove(pubkey.c_str());
+  WriteFile(log_, "");
   UseScript("dialog 101 click 1001; uncheck 1010; click 1\n");
   EXPECT_EQ(Send("", ""), 1) << RawLog();
   EXPECT_EQ(fs::status(pubkey).type(), fs::file_type::regular);
@@ -306,11 +315,29 @@ TEST_P(OutgoingEncrypt, SpecialFilesNeverBlockASend) {
   const std::string fifo = FreshDir("send-fifo") + "/plan.fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   UseScript("dialog 101 click 1000; check 1010; click 1\n" + kPassphrase);
+  WriteFile(log_, "");
   EXPECT_EQ(Send("", "", fifo), -1);
-  auto boxes = Events("message");
+  boxes = Events("message");
   ASSERT_EQ(boxes.size(), 1u) << RawLog();
   EXPECT_EQ(boxes[0]["text"], "Unable to encrypt " + fifo + ": it is not a file that can be read.");
   EXPECT_FALSE(fs::exists(fifo + ".pgp"));
+  EXPECT_TRUE(fs::is_fifo(fs::symlink_status(fifo)));
+
+  // A path too long to take ".pgp" is refused before anything reads it, and stays.
+  std::string deep = FreshDir("send-long");
+  while (deep.size() < 200) deep += "/" + std::string(40, 'd');
+  fs::create_directories(deep);
+  const std::string longName = deep + "/" + std::string(260 - deep.size(), 'n') + ".doc";
+  WriteFile(longName, "the user's document");
+  WriteFile(log_, "");
+  UseScript("dialog 101 click 1000; check 1010; click 1\n" + kPassphrase);
+  EXPECT_EQ(Send("", "", longName), -1);
+  boxes = Events("message");
+  ASSERT_EQ(boxes.size(), 1u) << RawLog();
+  const std::string shown = boxes[0]["text"];  // the box cuts a long text
+  EXPECT_EQ(shown, ("The attachment path is too long: " + longName).substr(0, shown.size()));
+  EXPECT_GT(shown.size(), 200u);
+  EXPECT_EQ(ReadFile(longName), "the user's document");
 }
 
 // GnuPG that does not start for the body, and a wipe that cannot overwrite the plain temporary

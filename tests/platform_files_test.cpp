@@ -8,12 +8,14 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/faults.h"
 #include "platform/files.h"
+#include "platform/files_shared.h"
 #include "support/test_env.h"
 
 namespace {
@@ -49,19 +51,28 @@ std::string ReadAt(int fd, size_t size) {
 
 TEST(PlatformFiles, TempPathsFollowTheEnvironment) {
   EnvGuard tmpdir("TMPDIR"), tmp("TMP");
-  setenv("TMPDIR", "/var/tmp///", 1);
-  EXPECT_EQ(vp::SystemTempPath(), "/var/tmp");
+  const std::string system = vptest::FreshDir("files-tmpdir");
+  setenv("TMPDIR", (system + "///").c_str(), 1);
+  EXPECT_EQ(vp::SystemTempPath(), system);
 
-  setenv("TMPDIR", "/var/tmp", 1);
+  setenv("TMPDIR", system.c_str(), 1);
   const std::string dir = vptest::FreshDir("files-tmp");
   setenv("TMP", dir.c_str(), 1);
   EXPECT_EQ(vp::TempFileDirectory(), dir);
   setenv("TMP", (dir + "/missing").c_str(), 1);
-  EXPECT_EQ(vp::TempFileDirectory(), "/var/tmp");
+  EXPECT_EQ(vp::TempFileDirectory(), system);
+  // A shared folder, even the administrator's sticky one, is no place for plaintext.
+  setenv("TMP", "/var/tmp", 1);
+  EXPECT_EQ(vp::TempFileDirectory(), system);
+  setenv("TMPDIR", "/var/tmp", 1);
+  std::string refusal;
+  EXPECT_EQ(vp::SystemTempPath(&refusal), "");
+  EXPECT_EQ(refusal, geteuid() == 0 ? "The temporary folder /var/tmp can be changed by other users."
+                                    : "The temporary folder /var/tmp belongs to another user.");
 }
 
 // A cut name would be another folder; a folder others can change or own is no place for
-// plaintext. A sticky shared folder of the administrator is.
+// plaintext, whether or not it is sticky.
 TEST(PlatformFiles, UnsafeOrOverLongTempFoldersAreRefused) {
   EnvGuard tmpdir("TMPDIR");
   const std::string dir = vptest::FreshDir("files-tmp-refused");
@@ -77,6 +88,11 @@ TEST(PlatformFiles, UnsafeOrOverLongTempFoldersAreRefused) {
   EXPECT_EQ(vp::SystemTempPath(&refusal), "");
   EXPECT_NE(refusal.find(open), std::string::npos) << refusal;
   ASSERT_EQ(chmod(open.c_str(), 01777), 0);
+  EXPECT_EQ(vp::SystemTempPath(&refusal), "");
+  EXPECT_EQ(refusal, "The temporary folder " + open + " can be changed by other users.");
+  ASSERT_EQ(chmod(open.c_str(), 0770), 0);
+  EXPECT_EQ(vp::SystemTempPath(), "") << "group-writable";
+  ASSERT_EQ(chmod(open.c_str(), 0755), 0);
   EXPECT_EQ(vp::SystemTempPath(), open);
 
   if (geteuid() == 0) {
@@ -175,14 +191,26 @@ TEST(PlatformFiles, WipeRefusesWhatItMustNotTouch) {
   vp::WipeClose(&first);
   EXPECT_EQ(vptest::RunCommand("flock -n '" + path + "' true"), 0);
 
-  // A planted link, a second name, a directory, a FIFO: none is a file to write into.
+  // A planted link, a second name: only the name may go. A directory, a FIFO, a socket, a
+  // device: not a file at all, told apart before anything opens them.
   ASSERT_EQ(symlink(path.c_str(), (dir + "/link").c_str()), 0);
   EXPECT_EQ(vp::WipeOpen(dir + "/link", &second), vp::WipeOpenResult::kNotOwnFile);
   ASSERT_EQ(link(path.c_str(), (dir + "/hard").c_str()), 0);
   EXPECT_EQ(vp::WipeOpen(dir + "/hard", &second), vp::WipeOpenResult::kNotOwnFile);
-  EXPECT_EQ(vp::WipeOpen(dir, &second), vp::WipeOpenResult::kNotOwnFile);
+  EXPECT_EQ(vp::WipeOpen(dir, &second), vp::WipeOpenResult::kNotAFile);
   ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
-  EXPECT_EQ(vp::WipeOpen(dir + "/fifo", &second), vp::WipeOpenResult::kNotOwnFile);
+  EXPECT_EQ(vp::WipeOpen(dir + "/fifo", &second), vp::WipeOpenResult::kNotAFile);
+  EXPECT_EQ(vp::WipeOpen("/dev/null", &second), vp::WipeOpenResult::kNotAFile);
+  const std::string sockets = vptest::ShortPrivateDir("vps");  // a socket path is short
+  EXPECT_EQ(vptest::RunCommand("python3 -c \"import socket; socket.socket(socket.AF_UNIX)"
+                               ".bind('" +
+                               sockets + "/socket')\""),
+            0);
+  EXPECT_EQ(vp::WipeOpen(sockets + "/socket", &second), vp::WipeOpenResult::kNotAFile);
+  std::filesystem::remove_all(sockets);
+  // A name under something that is not a folder names nothing.
+  EXPECT_EQ(vp::WipeOpen(path + "/inside", &second), vp::WipeOpenResult::kMissing);
+  EXPECT_EQ(second.fd, -1);
   EXPECT_EQ(vptest::ReadFile(path), "secret");
   EXPECT_EQ(vp::ClassifyName(dir + "/hard"), vp::NameKind::kOther);
   ASSERT_EQ(unlink((dir + "/hard").c_str()), 0);
@@ -199,20 +227,27 @@ TEST(PlatformFiles, WipeRefusesWhatItMustNotTouch) {
 }
 
 // What a killed process left is found; what a live process holds, by its number in the name or
-// by its lock, is not.
+// by its lock, is not; nor is any name this system does not make.
 TEST(PlatformFiles, LeftoversOfDeadProcessesOnly) {
   const std::string dir = vptest::FreshDir("files-leftovers");
   pid_t dead = fork();
   if (dead == 0) _exit(0);
   ASSERT_GT(dead, 0);
   waitpid(dead, nullptr, 0);
-  const std::string gone = dir + "/vp" + std::to_string(dead) + "-7";
-  const std::string gnupgBackup = gone + "~";
+  const std::string d = std::to_string(dead);
+  const std::string gone = dir + "/vp" + d + "-7";
+  const std::vector<std::string> derived = {gone + "~", gone + ".tmp", gone + ".lock"};
   const std::string live = dir + "/vp" + std::to_string(getppid()) + "-7~";
-  const std::string unnumbered = dir + "/vp-old";
-  const std::string locked = dir + "/vp-locked";
-  for (const std::string& f : {gone, gnupgBackup, live, unnumbered, locked})
-    vptest::WriteFile(f, "p");
+  const std::string locked = dir + "/vp" + d + "-9";
+  // Names that only begin like a scratch name belong to the user.
+  const std::vector<std::string> users = {
+      "vp-old", "vp_1.5.5_amd64.deb", "vp-notes.txt",     "vprc",           "vp" + d + "-7.txt",
+      "vp" + d, "vp" + d + "-",       "vp0" + d + "-7",   "vp" + d + "-07", "vp" + d + "-65537",
+      "vp-1-7", "vp" + d + "-7~~",    "vp" + d + "-7.bak"};
+  for (const std::string& f : {gone, live, locked}) vptest::WriteFile(f, "p");
+  for (const std::string& f : derived) vptest::WriteFile(f, "p");
+  for (const std::string& f : users) vptest::WriteFile(dir + "/" + f, "mine");
+  ASSERT_EQ(mkfifo((dir + "/vp" + d + "-8").c_str(), 0600), 0);
   const std::string mine = vp::CreateUniqueFile(dir, "vp");
   ASSERT_FALSE(mine.empty());
   int holder = open(locked.c_str(), O_RDONLY);
@@ -220,7 +255,8 @@ TEST(PlatformFiles, LeftoversOfDeadProcessesOnly) {
 
   std::vector<std::string> found = vp::UnheldLeftovers(dir, "vp");
   std::sort(found.begin(), found.end());
-  std::vector<std::string> expected = {gone, gnupgBackup, unnumbered};
+  std::vector<std::string> expected = derived;
+  expected.push_back(gone);
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(found, expected);
 
@@ -229,6 +265,48 @@ TEST(PlatformFiles, LeftoversOfDeadProcessesOnly) {
   vp::ReleaseFile(mine);
   EXPECT_EQ(vptest::RunCommand("flock -n '" + mine + "' true"), 0);
   close(holder);
+}
+
+TEST(PlatformFiles, ScratchNamesAreReadStrictly) {
+  EXPECT_EQ(vp::PidInScratchName("1234-17"), 1234);
+  EXPECT_EQ(vp::PidInScratchName("1234-65536~"), 1234);
+  EXPECT_EQ(vp::PidInScratchName("4194304-1.tmp"), 4194304);
+  EXPECT_EQ(vp::PidInScratchName("2147483647-1.lock"), 2147483647);
+  for (const char* name : {"", "-17", "1234", "1234-", "1234-0", "1234-65537", "0-1", "01-1",
+                           "1234-17.txt", "1234-17~x", "2147483648-1", "12345678901-1",
+                           "_1.5.5_amd64.deb", "rc", "-notes.txt", "1234-17 "})
+    EXPECT_EQ(vp::PidInScratchName(name), 0) << name;
+}
+
+// The attachment work folder must be a folder of the user that no one else can change.
+TEST(PlatformFiles, WorkFolderMustBeOwnAndClosed) {
+  const std::string dir = vptest::FreshDir("files-work-folder");
+  const std::string work = dir + "/pgptemp";
+  EXPECT_EQ(vp::WorkFolderRefusal(work), "The work folder " + work + " cannot be used.");
+  ASSERT_EQ(vp::MakeDirectory(work), vp::MakeDirResult::kCreated);
+  EXPECT_EQ(vp::WorkFolderRefusal(work), "");
+  ASSERT_EQ(chmod(work.c_str(), 0703), 0);
+  EXPECT_EQ(vp::WorkFolderRefusal(work),
+            "The work folder " + work + " can be changed by other users.");
+  ASSERT_EQ(chmod(work.c_str(), 01777), 0);
+  EXPECT_EQ(vp::WorkFolderRefusal(work),
+            "The work folder " + work + " can be changed by other users.");
+  ASSERT_EQ(chmod(work.c_str(), 0755), 0);
+  EXPECT_EQ(vp::WorkFolderRefusal(work), "") << "others may look, not change";
+
+  const std::string elsewhere = dir + "/elsewhere";
+  ASSERT_EQ(mkdir(elsewhere.c_str(), 0700), 0);
+  ASSERT_EQ(symlink(elsewhere.c_str(), (dir + "/linked").c_str()), 0);
+  EXPECT_EQ(vp::WorkFolderRefusal(dir + "/linked"),
+            "The work folder " + dir + "/linked is a link, not a folder.");
+  vptest::WriteFile(dir + "/file", "");
+  EXPECT_EQ(vp::WorkFolderRefusal(dir + "/file"),
+            "The work folder " + dir + "/file is not a folder.");
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown(elsewhere.c_str(), 65534, 65534), 0);
+    EXPECT_EQ(vp::WorkFolderRefusal(elsewhere),
+              "The work folder " + elsewhere + " belongs to another user.");
+  }
 }
 
 }  // namespace

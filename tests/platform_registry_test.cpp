@@ -1,11 +1,13 @@
 // Tests of the .reg text model and the file-backed registry, across real processes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/faults.h"
 #include "platform/reg_text.h"
@@ -249,6 +251,36 @@ TEST_F(PlatformRegistry, FaultSitesFailOnDemand) {
                               &out);
   EXPECT_EQ(rc, 0);
   EXPECT_EQ(out, "fail ok ");
+}
+
+// The settings are written through a new file of a name no one can know beforehand, made
+// exclusively: a link planted under a guessable scratch name receives nothing.
+TEST_F(PlatformRegistry, SavingNeverWritesThroughAPlantedName) {
+  vp::RegistryKey key = Open();
+  ASSERT_TRUE(vp::RegistryWriteDword(key, "CacheInterval", 2));
+  const std::string folder = dir_ + "/config/veilpost";
+  const std::string victim = dir_ + "/victim";
+  vptest::WriteFile(victim, "the victim's own");
+  for (const char* tail : {".tmp", ".new", "~", ".XXXXXX"})
+    std::filesystem::create_symlink(victim, file_ + tail);
+  ASSERT_TRUE(vp::RegistryWriteString(key, "GpgProgramPath", "/usr/bin/gpg"));
+  ASSERT_TRUE(vp::RegistryWriteDword(key, "CacheInterval", 5));
+  vp::RegistryClose(key);
+
+  EXPECT_EQ(vptest::ReadFile(victim), "the victim's own");
+  EXPECT_FALSE(std::filesystem::is_symlink(file_));
+  const std::string text = vptest::ReadFile(file_);
+  EXPECT_NE(text.find("\"CacheInterval\"=dword:00000005"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"GpgProgramPath\"=\"/usr/bin/gpg\""), std::string::npos) << text;
+  EXPECT_EQ(std::filesystem::status(file_).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  // Nothing is left beside the settings but its lock and the planted links.
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (!std::filesystem::is_symlink(entry.symlink_status()))
+      names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"registry.reg", "registry.reg.lock"}));
 }
 
 TEST_F(PlatformRegistry, ConcurrentWritersLoseNothing) {

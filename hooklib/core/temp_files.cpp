@@ -23,25 +23,33 @@ std::string FolderOf(const std::string& path) {
   return cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
 }
 
-int Wipe(const char* path, bool report) {
-  if (!path) return 0;
+// What a wipe came to, for callers that tell the user themselves.
+enum class WipeEnd { kGone, kLeft, kNotAFile, kFailed };
+
+// Wipes `path`; `report`: tell the user why when it fails.
+WipeEnd WipeName(const char* path, bool report) {
+  if (!path) return WipeEnd::kGone;
   std::string name(path);
   WipeHandle h;
   switch (WipeOpen(name, &h)) {
     case WipeOpenResult::kMissing:
-      return 0;
+      return WipeEnd::kGone;
     case WipeOpenResult::kHeld:
       // Another process holds it, as a file opened without sharing cannot be deleted either.
-      return 0;
+      return WipeEnd::kLeft;
     case WipeOpenResult::kNotOwnFile:
-      // Not ours to write into: only the name goes.
-      if (DeleteFilePath(name) || ClassifyName(name) == NameKind::kMissing) return 0;
+      // Not ours to write into: only the name goes (a link, never what it points to).
+      if (DeleteFilePath(name) || ClassifyName(name) == NameKind::kMissing) return WipeEnd::kGone;
       if (report) ShowError("Unable to delete %s.", path);
-      return -1;
+      return WipeEnd::kFailed;
+    case WipeOpenResult::kNotAFile:
+      // A FIFO, device, socket or folder is nobody's temporary file: it stays as it is.
+      if (report) ShowError("%s is not a regular file; it was left as it is.", path);
+      return WipeEnd::kNotAFile;
     case WipeOpenResult::kFailed:
       if (report) ShowLastError();
       DeleteFilePath(name);
-      return -1;
+      return WipeEnd::kFailed;
     case WipeOpenResult::kOpened:
       break;
   }
@@ -57,9 +65,14 @@ int Wipe(const char* path, bool report) {
   WipeClose(&h);
   // A file that could not be overwritten (a full disk) still goes.
   DeleteFilePath(name);
-  if (written) return 0;
+  if (written) return WipeEnd::kGone;
   if (report) ShowError("%s", failure.empty() ? "Unknown system error." : failure.c_str());
-  return -1;
+  return WipeEnd::kFailed;
+}
+
+int Wipe(const char* path, bool report) {
+  WipeEnd end = WipeName(path, report);
+  return end == WipeEnd::kGone || end == WipeEnd::kLeft ? 0 : -1;
 }
 
 }  // namespace
@@ -91,6 +104,14 @@ int CreateTempWorkDir() {
     ShowError("Unable to create temp directory \"%s\".", path);
     return -1;
   }
+  // Decrypted attachments go there: a folder someone else made, can change, or that leads
+  // elsewhere is not used (it could be another user's, planted under the shared name).
+  std::string refusal = WorkFolderRefusal(path);
+  if (!refusal.empty()) {
+    WriteTrace("%s", refusal.c_str());
+    ShowError("%s", refusal.c_str());
+    return -1;
+  }
   return 0;
 }
 
@@ -108,11 +129,16 @@ std::string CreateScratchBeside(const std::string& path) {
 }
 
 int InstallFile(const std::string& scratch, const std::string& target) {
-  // An older file of ours under the name may hold plaintext and is wiped; anything else there
-  // loses its name without being opened, and the rename never follows what stands there.
-  if (WipeFile(target.c_str()) == 0 && ReplaceFile(scratch, target)) return 0;
-  std::string why = LastErrorText();
-  ShowError("Unable to write %s: %s", target.c_str(), why.c_str());
+  // An older file of ours under the name may hold plaintext and is wiped; a link or another's
+  // file there loses its name without being opened, and the rename never follows what stands
+  // there. A FIFO, device or folder under the name is not replaced: the message says so.
+  WipeEnd before = WipeName(target.c_str(), true);
+  if ((before == WipeEnd::kGone || before == WipeEnd::kLeft) && ReplaceFile(scratch, target))
+    return 0;
+  if (before != WipeEnd::kNotAFile) {
+    std::string why = LastErrorText();
+    ShowError("Unable to write %s: %s", target.c_str(), why.c_str());
+  }
   Wipe(scratch.c_str(), false);
   return -1;
 }

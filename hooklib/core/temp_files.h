@@ -11,13 +11,15 @@ const char* GetTempDir();
 // The same without a message; `refusal` (when given) says why the folder was refused.
 const char* TempDirQuietly(std::string* refusal = nullptr);
 // Creates "pgptemp" in the temporary directory; -1 (after a message) when its parent path is
-// missing or the temporary folder is refused, else 0.
+// missing, the temporary folder is refused, or "pgptemp" is not a folder of this user that only
+// this user can change (see WorkFolderRefusal), else 0.
 int CreateTempWorkDir();
 // Overwrites the file with 0x55 then 0xAA (each flushed) and deletes it. Only a regular file of
-// this user with a single name is written into; anything else under the name is unlinked
-// without being opened. 0, or -1 after a message when it could not be overwritten (it is still
-// deleted) or a name that is not ours could not be removed. A file another process holds is
-// left alone (0).
+// this user with a single name is written into; a link, another user's file or a file with more
+// names loses this name only, without being opened. 0, or -1 after a message when it could not
+// be overwritten (it is still deleted), a name that is not ours could not be removed, or the
+// name is a FIFO, device, socket or folder (left as it is). A file another process holds is left
+// alone (0).
 int WipeFile(const char* path);
 
 // A new scratch file (owner-only, made exclusively) in `dir`, or beside `path`; "" on failure.
@@ -30,8 +32,9 @@ int InstallFile(const std::string& scratch, const std::string& target);
 // the name. -1 after a message naming `target`.
 int WritePrivateFile(const std::string& target, const void* data, size_t size);
 
-// Wipes the scratch files in the temporary folders that no live process holds: what a process
-// killed during a run left behind. Silent.
+// Wipes the scratch files in the temporary folders whose process is gone: what a process killed
+// during a run left behind ("veilpost<pid>-<n>" and GnuPG's "~", ".tmp", ".lock" beside it), and
+// nothing else. Silent.
 void WipeLeftovers();
 
 // Shows the system's text for the last error in an error box.

@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/files.h"
-
 namespace vp {
 
 namespace {
@@ -98,8 +96,18 @@ char* NextToken(char* text, const char* delimiters, char** cursor) {
 }
 
 const char* GetFileNamePart(const char* path) {
-  const char* last = strrchr(path, kPathSeparator);
-  return last ? last + 1 : path;
+  // Both separators on both builds: Windows takes "/" as one too, so a name "x/../../y" never
+  // reaches outside the folder it is joined to there, and a name made there reads alike here.
+  const char* part = path;
+  for (const char* p = path; *p; ++p) {
+    if (*p == '\\' || *p == '/') part = p + 1;
+  }
+  return part;
+}
+
+bool IsPlainFileName(const char* name) {
+  return name && name[0] && strcmp(name, ".") != 0 && strcmp(name, "..") != 0 &&
+         !strpbrk(name, "\\/");
 }
 
 char* GetFileNamePart(char* path) {

@@ -24,9 +24,14 @@ std::string ShownText(const std::string& text, size_t limit = kShownTextLimit);
 // then reset to null). The cursor alone carries the position; start it at null.
 char* NextToken(char* text, const char* delimiters, char** cursor);
 
-// The part of `path` after its last path separator (the whole path when it has none).
+// The part of `path` after its last "\\" or "/", on both builds (the whole path when it has
+// neither).
 const char* GetFileNamePart(const char* path);
 char* GetFileNamePart(char* path);
+
+// True when `name` can be joined to a folder to name a file in it: not empty, not "." or "..",
+// and without a separator.
+bool IsPlainFileName(const char* name);
 
 // Calls fn(token) for each token of a copy of `text` (null counts as empty); the caller's text
 // stays whole.

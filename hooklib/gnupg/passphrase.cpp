@@ -18,7 +18,8 @@ constexpr int kPasswordEdit = 1005;
 constexpr int kEmptyPassphrase = 164;
 constexpr int kWrongPassphrase = 159;
 
-bool g_cancelled = false;
+// Wrong passphrases GnuPG reported since the operation asked with GetPassphrase.
+int g_wrong = 0;
 
 intptr_t PassphraseProc(Dialog& dialog, DialogMessage message, int controlId, void*) {
   SharedSettings& s = Settings();
@@ -33,44 +34,72 @@ intptr_t PassphraseProc(Dialog& dialog, DialogMessage message, int controlId, vo
     std::string typed = dialog.Text(kPasswordEdit);
     CopyText(s.passphrase, typed.c_str());  // at most 255 characters are kept
     std::fill(typed.begin(), typed.end(), '\0');
-    g_cancelled = false;
     dialog.End(kIdOk);
     return 1;
   }
   if (controlId == kIdCancel) {
     dialog.End(kIdCancel);
-    g_cancelled = true;
     return 1;
   }
   return 0;
 }
 
+// Shows the dialog until a passphrase is typed, the user cancels, or kMaxPassphraseAttempts
+// empty entries in a row. Only OK counts as an answer: a dialog that could not be shown, or was
+// closed any other way, is a Cancel (never an empty entry to ask about again).
+void AskForPassphrase(int dialogId) {
+  SharedSettings& s = Settings();
+  const DialogTemplate* tpl = FindDialogTemplate(dialogId);
+  if (!tpl) return;
+  for (int shown = 1;; ++shown) {
+    if (Ui().DialogBox(*tpl, NotesWindow(), PassphraseProc, nullptr) != kIdOk) {
+      s.passphrase[0] = '\0';
+      return;
+    }
+    if (s.passphrase[0]) break;
+    if (shown == kMaxPassphraseAttempts) {
+      ShowWarning("No passphrase was entered %d times in a row: the operation is abandoned.",
+                  kMaxPassphraseAttempts);
+      return;
+    }
+    ShowWarning("%s", MessageString(kEmptyPassphrase));
+  }
+  s.time_start = static_cast<int32_t>(GetClock().Now());
+}
+
 }  // namespace
+
+int64_t PassphraseSecondsLeft(int64_t now, int32_t start, uint32_t intervalMinutes) {
+  const int64_t elapsed =
+      static_cast<int32_t>(static_cast<uint32_t>(now) - static_cast<uint32_t>(start));
+  if (elapsed < 0) return 0;
+  const int64_t left = int64_t{intervalMinutes} * 60 - elapsed;
+  return left > 0 ? left : 0;
+}
 
 void GetPassphrase(int dialogId) {
   SharedSettings& s = Settings();
+  g_wrong = 0;  // a new operation
   if (s.bUseAgent) {
     WriteTrace("Delegating to backend agent for user passphrase...");
     CopyText(s.passphrase, kAgentPlaceholder);
     return;
   }
   if (s.passphrase[0]) return;  // reuse does not renew the lifetime
-
-  const DialogTemplate* tpl = FindDialogTemplate(dialogId);
-  if (!tpl) return;
-  g_cancelled = false;
-  for (;;) {
-    Ui().DialogBox(*tpl, NotesWindow(), PassphraseProc, nullptr);
-    if (s.passphrase[0] || g_cancelled) break;
-    ShowWarning("%s", MessageString(kEmptyPassphrase));
-  }
-  if (s.passphrase[0]) s.time_start = static_cast<int32_t>(GetClock().Now());
+  AskForPassphrase(dialogId);
 }
 
 bool AskAgainAfterWrongPassphrase(int dialogId) {
   SharedSettings& s = Settings();
-  ShowError("%s", MessageString(kWrongPassphrase));
   s.passphrase[0] = '\0';
+  if (++g_wrong >= kMaxPassphraseAttempts) {
+    ShowError(
+        "The passphrase you have entered is incorrect.\nIt was wrong %d times in a row: the "
+        "operation is abandoned.",
+        kMaxPassphraseAttempts);
+    return false;
+  }
+  ShowError("%s", MessageString(kWrongPassphrase));
   if (s.bUseAgent) {
     // The agent has asked already and had its own retries; the placeholder would only fail
     // again, without end.
@@ -82,7 +111,7 @@ bool AskAgainAfterWrongPassphrase(int dialogId) {
     }
     return false;
   }
-  GetPassphrase(dialogId);
+  AskForPassphrase(dialogId);
   return s.passphrase[0] != '\0';
 }
 

@@ -57,11 +57,6 @@ std::string DisplayName(const char* part) {
   return ShownText(name);
 }
 
-// A name that is a file in the folder it is joined to, not the folder or its parent.
-bool IsFileName(const char* part) {
-  return part[0] && strcmp(part, ".") != 0 && strcmp(part, "..") != 0;
-}
-
 // The selected items in ascending order.
 std::vector<int> Selection(Dialog& dialog) {
   std::vector<int> selected;
@@ -103,10 +98,14 @@ void ViewAttachments(Dialog& dialog) {
   for (int index : Selection(dialog)) {
     const char* part = FileNamePart(dialog, index);
     std::string source, view;
-    if (!JoinPath(GetTempDir(), part, &source) ||
-        !JoinPath(WorkDir().c_str(), dialog.ListText(kList, index).c_str(), &view)) {
+    const std::string name = DisplayName(part);
+    // "..pgp" would name the working folder itself, "...pgp" the folder above it.
+    if (!IsPlainFileName(name.c_str())) {
+      ShowError("The attachment \"%s\" cannot be viewed: its name is not a file name.", part);
       return;
     }
+    if (!JoinPath(GetTempDir(), part, &source) || !JoinPath(WorkDir().c_str(), name.c_str(), &view))
+      return;
     int rc = -2;
     {
       WaitCursor busy;
@@ -153,7 +152,7 @@ intptr_t AttachmentsProc(Dialog& dialog, DialogMessage message, int controlId, v
     for (char* entry = NextToken(g_attachments.data(), ",", &cursor); entry;
          entry = NextToken(g_attachments.data(), ",", &cursor)) {
       char* part = GetFileNamePart(entry);
-      if (!IsFileName(part)) continue;
+      if (!IsPlainFileName(part)) continue;
       int index = dialog.ListAdd(kList, DisplayName(part));
       dialog.ListSetData(kList, index, reinterpret_cast<intptr_t>(part));
     }
@@ -189,7 +188,7 @@ void WipeDetachedFiles(const char* attachments) {
   ForEachToken(attachments, ",", [&](char* entry) {
     const char* part = GetFileNamePart(entry);
     std::string path = std::string(dir) + kPathSeparator + part;
-    if (IsFileName(part) && path.size() < kPathSize) WipeFile(path.c_str());
+    if (IsPlainFileName(part) && path.size() < kPathSize) WipeFile(path.c_str());
   });
 }
 
@@ -200,7 +199,7 @@ void RemoveViewCopies(const char* attachments) {
   ForEachToken(attachments, ",", [&](char* entry) {
     std::string name = DisplayName(GetFileNamePart(entry));
     std::string path = dir + kPathSeparator + name;
-    if (!IsFileName(name.c_str()) || path.size() >= kPathSize) return;
+    if (!IsPlainFileName(name.c_str()) || path.size() >= kPathSize) return;
     SetFileReadOnly(path, false);
     // The program showing the copy may still hold it; the user can close it and retry.
     while (WipeFile(path.c_str()) == 0 && FileHeldByOther(path)) {

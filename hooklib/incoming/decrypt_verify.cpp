@@ -35,6 +35,7 @@ constexpr int kKindEmail = 152;
 constexpr int kKindFile = 153;
 constexpr int kNotEncryptedFile = 154;
 constexpr int kNoKeysInFile = 155;
+constexpr int kNoSecretKey = 158;
 constexpr int kKeysInMessage = 156;
 constexpr int kKeysInFile = 157;
 constexpr int kNoDataInMessage = 177;
@@ -233,24 +234,41 @@ int DecryptFile(const char* path, const char* outputPath) {
 
   RunVerdict verdict;
   bool plaintext = false;
+  std::string runResult;
   for (;;) {
     const char* result = RunDecrypt(path, written.Path());
     if (!result) return -1;
+    runResult = result;
     plaintext = HasStatus(result, "PLAINTEXT");
     verdict = ReadDecryptRun(result, LastRunEnd().exitCode);
     if (verdict.outcome == RunOutcome::kWrongPassphrase) {
       if (!AskAgainAfterWrongPassphrase(kDecryptionPassphraseDialog)) return -1;
       continue;
     }
-    if (verdict.outcome == RunOutcome::kNoData) {
-      ShowError("Attachment does not contain valid PGP data.");
-      return -1;
-    }
     break;
+  }
+  // No OpenPGP data at all: there is nothing to decrypt, and the caller may take the file as it
+  // is, which is what the user sees then.
+  if (verdict.outcome == RunOutcome::kNoData) {
+    ShowWarning(MessageString(kNotEncryptedFile), subject.fileName);
+    return -2;
   }
   if (verdict.outcome == RunOutcome::kDamaged || verdict.outcome == RunOutcome::kUnprotected) {
     ShowWithheld(verdict.outcome, subject);
     written.Wipe();
+    return -1;
+  }
+  // Encrypted, but not for a key we hold (or GnuPG could not decrypt it for another reason): a
+  // failure, never a file to copy as it is over what the user chose.
+  if (verdict.outcome == RunOutcome::kNotDecrypted) {
+    written.Wipe();
+    if (HasStatus(runResult.c_str(), "NO_SECKEY")) {
+      ShowError(MessageString(kNoSecretKey), subject.kind, subject.kind);
+    } else {
+      char caption[256];
+      snprintf(caption, sizeof caption, "GnuPG could not decrypt %s.", subject.fileName);
+      ShowErrorDetails(caption, runResult.c_str());
+    }
     return -1;
   }
   ShowSignatureVerdicts(verdict, subject);

@@ -19,9 +19,11 @@ namespace vp {
 // On a non-zero result *output may still hold a text the caller must free.
 int DecryptMessage(const char* text, char** output, size_t* outputLength);
 
-// Decrypts or verifies the file at `path` into `outputPath` (the caller's, not yet existing).
-// -1 with "Attachment does not contain valid PGP data." when GnuPG found none; -2 with string
-// 154 when GnuPG wrote no output file.
+// Decrypts or verifies the file at `path` into `outputPath`, which receives the result only when
+// it is complete (a failure leaves what stood there as it was). -2 with string 154 when there is
+// nothing to decrypt: GnuPG found no OpenPGP data, or data that is neither encrypted nor signed
+// (a key block), and wrote no output; the caller may then take the file as it is. A file GnuPG
+// could not decrypt (no secret key: string 158) is -1, as is a damaged one.
 int DecryptFile(const char* path, const char* outputPath);
 
 // Offers the public keys in the file at `path` in the key import dialog; -1 with string 155

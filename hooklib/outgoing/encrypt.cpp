@@ -80,10 +80,12 @@ int WritePublicKey(const std::string& path) {
   return InstallFile(scratch, path);
 }
 
-// Encrypts one attachment into a fresh file that then takes the name "<path>.pgp".
-int EncryptAttachment(const char* item) {
+// Encrypts one attachment into a fresh file that then takes the name "<path>.pgp". *refused:
+// the item was not taken at all (it is then not the script's plain copy to wipe).
+int EncryptAttachment(const char* item, bool* refused) {
   // GnuPG would wait for ever on a FIFO, or read a device without end.
   if (!IsReadableRegularFile(item)) {
+    *refused = true;
     ShowError("Unable to encrypt %s: it is not a file that can be read.", item);
     return -1;
   }
@@ -102,19 +104,22 @@ int EncryptAttachment(const char* item) {
   return InstallFile(scratch, output);
 }
 
-// Encrypts each attachment to "<path>.pgp" and wipes the plain file, stopping at the first
-// failure (later attachments are left as they are).
+// Encrypts each attachment to "<path>.pgp" and wipes the plain file (also when its encryption
+// failed), stopping at the first failure (later attachments are left as they are). An item that
+// is refused before anything is read (too long, not a readable file) is never deleted.
 int EncryptAttachments(char* attachments) {
   char* cursor = nullptr;
   for (char* item = NextToken(attachments, ",", &cursor); item;
        item = NextToken(attachments, ",", &cursor)) {
     int rc = -1;
+    bool refused = false;
     if (strlen(item) > static_cast<size_t>(kMaxAttachmentPath)) {
+      refused = true;
       ShowError("The attachment path is too long: %s", item);
     } else {
-      rc = EncryptAttachment(item);
+      rc = EncryptAttachment(item, &refused);
     }
-    WipeFile(item);
+    if (!refused) WipeFile(item);
     if (rc != 0) return -1;
   }
   return 0;

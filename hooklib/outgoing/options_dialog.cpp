@@ -96,7 +96,10 @@ void ShowEncryptionOptionsDialog() {
     Options().publicKeyChoice = kOptionsCancelled;
     return;
   }
-  Ui().DialogBox(*tpl, NotesWindow(), OptionsProc, nullptr);
+  // Both buttons end the dialog with 0; anything else is a dialog that could not be shown or was
+  // closed unanswered, and the options of an earlier memo must not be taken for this one.
+  if (Ui().DialogBox(*tpl, NotesWindow(), OptionsProc, nullptr) != 0)
+    Options().publicKeyChoice = kOptionsCancelled;
 }
 
 }  // namespace vp

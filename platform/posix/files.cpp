@@ -44,19 +44,24 @@ std::string WithoutTrailingSlashes(std::string path) {
   return path;
 }
 
-// Why a folder must not receive temporary files, or "" when it may. A folder that does not exist
-// yet passes: whatever later makes it decides, and it is checked again at each use. The
-// administrator's own shared folders (owned by root, sticky) are accepted.
+// Why the folder `st` describes must not receive the system's files, or "" when it may: it must
+// be the user's own, and no one else may add, replace or remove names in it. A shared folder
+// (even a sticky one such as /tmp) is refused: another user can plant a name there first, or see
+// which files come and go.
+std::string OwnFolderRefusal(const struct stat& st, const std::string& what) {
+  if (!S_ISDIR(st.st_mode)) return what + " is not a folder.";
+  if (st.st_uid != geteuid()) return what + " belongs to another user.";
+  if (st.st_mode & (S_IWGRP | S_IWOTH)) return what + " can be changed by other users.";
+  return "";
+}
+
+// The same for a temporary folder named by the environment (a link to a folder is followed: the
+// user named it). One that does not exist yet passes: whatever later makes it decides, and it is
+// checked again at each use.
 std::string FolderRefusal(const std::string& dir) {
   struct stat st;
   if (stat(dir.c_str(), &st) != 0) return "";
-  if (!S_ISDIR(st.st_mode)) return "The temporary folder " + dir + " is not a folder.";
-  if (st.st_uid != geteuid() && st.st_uid != 0)
-    return "The temporary folder " + dir + " belongs to another user.";
-  if ((st.st_mode & (S_IWGRP | S_IWOTH)) && !(st.st_mode & S_ISVTX))
-    return "The temporary folder " + dir +
-           " can be changed by other users (writable without the sticky bit).";
-  return "";
+  return OwnFolderRefusal(st, "The temporary folder " + dir);
 }
 
 std::string HomeFolder() {
@@ -230,14 +235,18 @@ std::vector<std::string> UnheldLeftovers(const std::string& dir, const char* pre
   const size_t prefixLength = strlen(prefix);
   while (struct dirent* entry = readdir(d)) {
     if (strncmp(entry->d_name, prefix, prefixLength) != 0) continue;
+    // Only names this system makes: anything else that merely begins like one (a package, a
+    // notes file) is the user's.
+    long pid = PidInScratchName(entry->d_name + prefixLength);
+    if (pid == 0) continue;
     std::string path = dir + kPathSeparator + entry->d_name;
     struct stat st;
-    if (lstat(path.c_str(), &st) != 0 || st.st_uid != geteuid() || S_ISDIR(st.st_mode)) continue;
+    if (lstat(path.c_str(), &st) != 0 || st.st_uid != geteuid() ||
+        !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
+      continue;
     // Every name a live process made, or GnuPG made from it, stays: its process is still there.
-    long pid = PidInScratchName(entry->d_name + prefixLength);
     if (pid == getpid() || ProcessAlive(pid)) continue;
-    // A name without a process id, or whose number now belongs to an unrelated process, is left
-    // only while someone holds its lock.
+    // Nor is a file taken while someone holds its lock.
     if (S_ISREG(st.st_mode) && FileHeldByOther(path)) continue;
     found.push_back(path);
   }
@@ -334,6 +343,13 @@ bool RemoveEmptyDirectory(const std::string& path) {
   return rmdir(path.c_str()) == 0;
 }
 
+std::string WorkFolderRefusal(const std::string& path) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return "The work folder " + path + " cannot be used.";
+  if (S_ISLNK(st.st_mode)) return "The work folder " + path + " is a link, not a folder.";
+  return OwnFolderRefusal(st, "The work folder " + path);
+}
+
 MakeDirResult MakeDirectory(const std::string& path) {
   // Owner-only: the folder receives decrypted attachments.
   if (mkdir(path.c_str(), 0700) == 0) return MakeDirResult::kCreated;
@@ -363,6 +379,13 @@ WipeOpenResult WipeOpen(const std::string& path, WipeHandle* h) {
       return WipeOpenResult::kNotOwnFile;
     }
   } else {
+    // Looked at before anything opens it: opening a device can act on it (a tape rewinds, a
+    // line hangs up), and a FIFO, device, socket or folder is never the user's file to remove.
+    if (lstat(path.c_str(), &st) != 0)
+      return errno == ENOENT || errno == ENOTDIR ? WipeOpenResult::kMissing
+                                                 : WipeOpenResult::kFailed;
+    if (S_ISLNK(st.st_mode)) return WipeOpenResult::kNotOwnFile;
+    if (!S_ISREG(st.st_mode)) return WipeOpenResult::kNotAFile;
     const int probeFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
     int probe = open(path.c_str(), probeFlags);
     // An unreadable file of our own (mode 0200 or 0000) is made readable and writable first.
@@ -370,13 +393,15 @@ WipeOpenResult WipeOpen(const std::string& path, WipeHandle* h) {
         chmod(path.c_str(), 0600) == 0)
       probe = open(path.c_str(), probeFlags);
     if (probe < 0) {
-      if (errno == ENOENT) return WipeOpenResult::kMissing;
+      if (errno == ENOENT || errno == ENOTDIR) return WipeOpenResult::kMissing;
       if (errno == ELOOP || errno == EACCES || errno == EPERM) return WipeOpenResult::kNotOwnFile;
       return WipeOpenResult::kFailed;
     }
     if (fstat(probe, &st) != 0 || !IsOwnFile(st)) {
+      // Replaced between the look and the open: judged by what was opened.
+      bool file = S_ISREG(st.st_mode);
       close(probe);
-      return WipeOpenResult::kNotOwnFile;
+      return file ? WipeOpenResult::kNotOwnFile : WipeOpenResult::kNotAFile;
     }
     if (flock(probe, LOCK_EX | LOCK_NB) != 0) {
       close(probe);

@@ -70,7 +70,7 @@ class FileLock {
  public:
   FileLock(const std::string& file, int operation) {
     std::string path = file + ".lock";
-    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd_ < 0) return;
     while (flock(fd_, operation) != 0) {
       if (errno != EINTR) {
@@ -94,10 +94,11 @@ class FileLock {
 // Reads the whole file; a missing file is an empty registry.
 bool LoadText(const std::string& file, std::string* text) {
   text->clear();
-  int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking: a FIFO planted under the name would hold every reader for ever.
+  int fd = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return errno == ENOENT;
   struct stat st;
-  if (fstat(fd, &st) != 0 || st.st_size > kMaxFileSize) {
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) {
     close(fd);
     return false;
   }
@@ -142,7 +143,7 @@ bool WriteAll(int fd, const std::string& text) {
   return true;
 }
 
-// Read-modify-write under the exclusive lock. The new text goes to a temporary file that is
+// Read-modify-write under the exclusive lock. The new text goes to a new scratch file that is
 // synced and renamed over the old one, so a crash leaves either the old or the new registry.
 bool UpdateDocument(const std::string& file, const std::function<bool(RegDocument&)>& change) {
   if (!MakeParents(file)) return false;
@@ -152,10 +153,12 @@ bool UpdateDocument(const std::string& file, const std::function<bool(RegDocumen
   if (!LoadText(file, &text)) return false;
   RegDocument doc = ParseRegText(text);
   if (!change(doc)) return true;  // nothing to write
-  std::string temp = file + ".tmp";
-  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  // A fresh file under a name no one can guess, made exclusively (so never through a link or
+  // into a file someone placed there), owner-only; it takes the settings file's name when whole.
+  std::string temp = file + ".XXXXXX";
+  int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;
-  bool ok = WriteAll(fd, FormatRegText(doc)) && fsync(fd) == 0;
+  bool ok = fchmod(fd, 0600) == 0 && WriteAll(fd, FormatRegText(doc)) && fsync(fd) == 0;
   ok = (close(fd) == 0) && ok;
   if (!ok || rename(temp.c_str(), file.c_str()) != 0) {
     unlink(temp.c_str());

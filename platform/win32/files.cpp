@@ -100,6 +100,13 @@ bool ProcessAlive(long pid) {
   return alive;
 }
 
+// "\\.\..." names a device or pipe, never a file; opening one can act on it.
+bool IsDeviceNamespace(const std::string& path) {
+  return path.size() >= 4 && (path[0] == '\\' || path[0] == '/') &&
+         (path[1] == '\\' || path[1] == '/') && path[2] == '.' &&
+         (path[3] == '\\' || path[3] == '/');
+}
+
 HANDLE WipeFileHandle(const WipeHandle* h) {
   return reinterpret_cast<HANDLE>(_get_osfhandle(h->fd));
 }
@@ -181,8 +188,10 @@ std::vector<std::string> UnheldLeftovers(const std::string& dir, const char* pre
   do {
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     if (strncmp(entry.cFileName, prefix, prefixLength) != 0) continue;
-    std::string path = dir + kPathSeparator + entry.cFileName;
+    // Only names this system makes: anything else that merely begins like one is the user's.
     long pid = PidInScratchName(entry.cFileName + prefixLength);
+    if (pid == 0) continue;
+    std::string path = dir + kPathSeparator + entry.cFileName;
     if (pid == static_cast<long>(GetCurrentProcessId()) || ProcessAlive(pid)) continue;
     if (FileHeldByOther(path)) continue;
     found.push_back(path);
@@ -291,6 +300,18 @@ bool RemoveEmptyDirectory(const std::string& path) {
   return RemoveDirectoryA(path.c_str()) != 0;
 }
 
+// Windows gives each user a temporary folder of their own; what is checked here is that the
+// name is a folder itself, not a link or junction leading elsewhere.
+std::string WorkFolderRefusal(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return "The work folder " + path + " cannot be used.";
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+    return "The work folder " + path + " is a link, not a folder.";
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return "The work folder " + path + " is not a folder.";
+  return "";
+}
+
 MakeDirResult MakeDirectory(const std::string& path) {
   if (CreateDirectoryA(path.c_str(), nullptr)) return MakeDirResult::kCreated;
   DWORD e = GetLastError();
@@ -301,6 +322,12 @@ MakeDirResult MakeDirectory(const std::string& path) {
 
 bool DeleteFilePath(const std::string& path) {
   ReleaseFile(path);
+  // A junction or a link to a folder is removed as the folder entry it is, which takes only the
+  // link: the folder it leads to keeps every file.
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+      (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return RemoveDirectoryA(path.c_str()) != 0;
   return DeleteFileA(path.c_str()) != 0;
 }
 
@@ -310,10 +337,23 @@ WipeOpenResult WipeOpen(const std::string& path, WipeHandle* h) {
   // A file this process holds is let go first, or the open without sharing below would meet
   // our own handle.
   DropHold(path);
-  // A read-only file is still overwritten.
+  // What stands under the name is looked at first, by its own attributes (a link's or junction's,
+  // never its target's), and nothing that is not a plain disk file is opened for writing: a link
+  // or junction loses only its name, a folder, pipe or device is left as it is.
+  if (IsDeviceNamespace(path)) return WipeOpenResult::kNotAFile;
   DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
-      !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return WipeOpenResult::kNotOwnFile;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return WipeOpenResult::kNotAFile;
+  }
+  HANDLE probe = OpenNoFollow(path, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING);
+  if (probe != INVALID_HANDLE_VALUE) {
+    bool disk = GetFileType(probe) == FILE_TYPE_DISK;
+    CloseHandle(probe);
+    if (!disk) return WipeOpenResult::kNotAFile;
+  }
+  // A read-only file is still overwritten.
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
     SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
   }
   HANDLE file =

@@ -59,9 +59,11 @@ int Win32Ui::MessageBox(WindowHandle owner, const std::string& text, const std::
                         unsigned style) {
   int answer = kIdOk;
   bool answered = true;
-  if (!Scripted())
+  if (!Scripted()) {
     answer = MessageBoxA(AsHwnd(owner), text.c_str(), caption.c_str(), style);
-  else if (uiscript::BoxButtons(style).size() > 1)
+    // A box that could not be shown answers Cancel, like one the user closed.
+    if (answer == 0) answer = kIdCancel;
+  } else if (uiscript::BoxButtons(style).size() > 1)
     answer = uiscript::AnswerBoxFromScript(
         *script_, style, &answered,
         [&](const uiscript::ScriptLine& line, const std::string& why) { ScriptError(line, why); });
@@ -124,11 +126,15 @@ intptr_t Win32Ui::DialogBox(const DialogTemplate& tpl, WindowHandle owner, Dialo
   DialogRun run{this, &tpl, proc, param, nullptr};
   INT_PTR result = DialogBoxIndirectParamA(ThisModule(), AsDialogTemplate(memory), AsHwnd(owner),
                                            DialogRunProc, reinterpret_cast<LPARAM>(&run));
-  if (!run.dialog) {
+  // A dialog that could not be shown (no desktop: error 1400, a template the system refused) or
+  // that went away without being ended was never answered: that is a Cancel, so no caller reads
+  // an empty field as the user's entry or asks again without end.
+  if (!run.dialog || !run.dialog->Ended()) {
     log_.Record(uiscript::Event("dialog-failed")
                     .Number("id", tpl.id)
+                    .Number("result", static_cast<long long>(result))
                     .Number("error", static_cast<long long>(GetLastError())));
-    return -1;
+    return kIdCancel;
   }
   log_.Record(uiscript::Event("dialog-close")
                   .Number("id", tpl.id)

@@ -1,16 +1,18 @@
 // The Win32 ports against the real Win32 API (under Wine in CI): registry, process runner,
 // wipe, single-instance lock, Startup shortcut and the Notes API without a Notes client.
-#include <windows.h>
+#include "platform/win32/win_api.h"  // windows.h without the MessageBox and DialogBox macros
 
 #include <io.h>
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "hooklib/core/temp_files.h"
+#include "hooklib/resources/dialogs.h"
 #include "platform/autostart.h"
 #include "platform/file_lock.h"
 #include "platform/files.h"
@@ -18,6 +20,7 @@
 #include "platform/notes_api.h"
 #include "platform/process.h"
 #include "platform/registry.h"
+#include "platform/ui.h"
 #include "tests/win/win_test.h"
 
 namespace {
@@ -209,6 +212,80 @@ WIN_TEST(WipeOverwritesEveryByteAloneThenDeletes) {
   EXPECT(vp::WriteFileContent(scratch, "secret", 6));
   EXPECT(vp::WipeFile(scratch.c_str()) == 0);
   EXPECT(GetFileAttributesA(scratch.c_str()) == INVALID_FILE_ATTRIBUTES);
+}
+
+// What is not a plain file is told apart before anything opens it for writing: a device, a pipe
+// or a folder is left alone, a link or junction loses only its own name.
+WIN_TEST(WipeTouchesPlainFilesOnlyAndALinkNeverTakesItsTarget) {
+  vp::WipeHandle h;
+  EXPECT(vp::WipeOpen("NUL", &h) == vp::WipeOpenResult::kNotAFile);
+  EXPECT(vp::WipeOpen("\\\\.\\pipe\\vp-no-such-pipe", &h) == vp::WipeOpenResult::kNotAFile);
+  const std::string dir =
+      vp::SystemTempPath() + "\\vp-links-" + std::to_string(GetCurrentProcessId());
+  EXPECT(CreateDirectoryA(dir.c_str(), nullptr));
+  EXPECT(vp::WipeOpen(dir, &h) == vp::WipeOpenResult::kNotAFile);
+  EXPECT(h.fd == -1);
+  EXPECT(vp::WipeOpen(dir + "\\missing", &h) == vp::WipeOpenResult::kMissing);
+
+  const std::string target = dir + "\\target.txt", link = dir + "\\link.txt";
+  const std::string folder = dir + "\\folder", folderLink = dir + "\\folder-link";
+  HANDLE f = CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  DWORD n = 0;
+  WriteFile(f, "target", 6, &n, nullptr);
+  CloseHandle(f);
+  EXPECT(CreateDirectoryA(folder.c_str(), nullptr));
+  const std::string inside = folder + "\\kept.txt";
+  f = CreateFileA(inside.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  CloseHandle(f);
+  // Unprivileged creation (developer mode) where the system allows it.
+  const DWORD unprivileged = 0x2;
+  bool fileLink = CreateSymbolicLinkA(link.c_str(), target.c_str(), unprivileged) &&
+                  GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES;
+  bool dirLink = CreateSymbolicLinkA(folderLink.c_str(), folder.c_str(),
+                                     SYMBOLIC_LINK_FLAG_DIRECTORY | unprivileged) &&
+                 GetFileAttributesA(folderLink.c_str()) != INVALID_FILE_ATTRIBUTES;
+  if (fileLink) {
+    EXPECT(vp::WipeOpen(link, &h) == vp::WipeOpenResult::kNotOwnFile);
+    EXPECT(vp::WipeFile(link.c_str()) == 0);
+    EXPECT(GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES);
+  } else {
+    std::printf("  (no symbolic link to a file can be made here; that part is not checked)\n");
+  }
+  if (dirLink) {
+    EXPECT(vp::WipeOpen(folderLink, &h) == vp::WipeOpenResult::kNotOwnFile);
+    EXPECT(vp::WipeFile(folderLink.c_str()) == 0);
+    EXPECT(GetFileAttributesA(folderLink.c_str()) == INVALID_FILE_ATTRIBUTES);
+  } else {
+    std::printf("  (no symbolic link to a folder can be made here; that part is not checked)\n");
+  }
+  char content[16] = "";
+  f = CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                  nullptr);
+  ReadFile(f, content, sizeof content - 1, &n, nullptr);
+  CloseHandle(f);
+  EXPECT_TEXT(std::string(content, n), "target");
+  EXPECT(GetFileAttributesA(inside.c_str()) != INVALID_FILE_ATTRIBUTES);
+  DeleteFileA(inside.c_str());
+  RemoveDirectoryA(folder.c_str());
+  DeleteFileA(target.c_str());
+  EXPECT(RemoveDirectoryA(dir.c_str()));
+}
+
+// A dialog the system cannot show (here its owner is no window: error 1400, as on a session
+// without a desktop) answers Cancel, so no caller reads it as an empty entry and asks again.
+WIN_TEST(ADialogThatCannotBeShownAnswersCancel) {
+  const vp::DialogTemplate* tpl = vp::FindDialogTemplate(104);
+  EXPECT(tpl != nullptr);
+  if (!tpl) return;
+  bool ran = false;
+  auto proc = [](vp::Dialog& dialog, vp::DialogMessage, int, void* param) -> intptr_t {
+    *static_cast<bool*>(param) = true;
+    dialog.End(vp::kIdOk);
+    return 1;
+  };
+  auto noWindow = reinterpret_cast<vp::WindowHandle>(static_cast<uintptr_t>(0x7ffe1230));
+  EXPECT(vp::Ui().DialogBox(*tpl, noWindow, proc, &ran) == vp::kIdCancel);
+  EXPECT(!ran);
 }
 
 WIN_TEST(OneInstanceLockPerNameAcrossProcesses) {
