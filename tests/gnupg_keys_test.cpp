@@ -66,7 +66,7 @@ TEST_P(GnuPGKeys, ListingsAppendAndSecretListingsSeeOnlyOwnKeys) {
   ASSERT_EQ(vp::ListPublicKeys("alice@example.com"), 0);
   std::string line = vp::LastCommandLine();
   EXPECT_EQ(line.substr(line.find(" --list-public-keys")),
-            " --list-public-keys --with-colons --fixed-list-mode --with-fingerprint "
+            " --list-public-keys --with-colons --fixed-list-mode --with-fingerprint -- "
             "\"alice@example.com\"");
   ASSERT_EQ(vp::KeyIdList().count, 2);
   EXPECT_NE(std::string(vp::UserIdList().items[0]).find("Bob Example"), std::string::npos);

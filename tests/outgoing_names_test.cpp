@@ -82,7 +82,7 @@ TEST_P(OutgoingNames, TheSenderNameFindsTheKeyThatSignsAndIsExported) {
   UseScript(options + "dialog 107 click 1\n");
   EXPECT_EQ(Send("Bob Example", "Hi\n", "", "Ally Sender/Acme"), 1) << RawLog();
   EXPECT_EQ(DialogsOpened(Events("dialog-open")), (std::vector<int>{101, 107}));
-  EXPECT_NE(Commands().back().find("--export " + Ref(Alice().email) + " "), std::string::npos)
+  EXPECT_NE(Commands().back().find("--export -- \"" + Ref(Alice().email) + "\""), std::string::npos)
       << Commands().back();
   EXPECT_NE(ReadFile(TempFile("pubkey.asc")).find("-----BEGIN PGP PUBLIC KEY BLOCK-----"),
             std::string::npos);
