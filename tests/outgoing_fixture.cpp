@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "hooklib/core/recipient_table.h"
@@ -129,6 +130,60 @@ std::string OutgoingFixture::BobOpens(const std::string& file, std::string* plai
 
 std::string OutgoingFixture::Ref(const std::string& email) const {
   return Fingerprint(GetParam(), alice_, email);
+}
+
+std::set<std::string> OutgoingFixture::EncryptedTo(const std::string& file) const {
+  // Each key id (primary or subkey) of Alice's ring, to the primary key's fingerprint.
+  std::map<std::string, std::string> owner;
+  std::string listing, primary, pendingId;
+  Gpg(GetParam(), alice_, "--with-colons --fixed-list-mode --with-fingerprint --list-keys",
+      &listing);
+  std::istringstream lines(listing);
+  for (std::string line; std::getline(lines, line);) {
+    std::vector<std::string> f;
+    std::istringstream fields(line);
+    for (std::string field; std::getline(fields, field, ':');) f.push_back(field);
+    if (f.size() < 5) continue;
+    if (f[0] == "pub") {
+      primary.clear();
+      pendingId = f[4];
+    } else if (f[0] == "fpr" && primary.empty() && f.size() > 9) {
+      primary = f[9];
+      owner[pendingId] = primary;
+    } else if (f[0] == "sub") {
+      owner[f[4]] = primary;
+    }
+  }
+  // A home without secret keys: the packets are listed, nothing is decrypted.
+  std::string empty = FreshHome("packets"), packets;
+  Gpg(GetParam(), empty, "--batch --list-packets '" + file + "'", &packets);
+  StopAgent(empty);
+  std::set<std::string> keys;
+  const std::string marker = ":pubkey enc packet:";
+  for (size_t at = packets.find(marker); at != std::string::npos;
+       at = packets.find(marker, at + 1)) {
+    size_t id = packets.find("keyid ", at);
+    if (id == std::string::npos) break;
+    std::string keyId = packets.substr(id + 6, 16);
+    keys.insert(owner.count(keyId) ? owner[keyId] : "?" + keyId);
+  }
+  return keys;
+}
+
+std::vector<std::string> OutgoingFixture::ListedIn(int id) const {
+  std::vector<std::string> items;
+  for (const auto& e : Events("list-add"))
+    if (e["dialog"] == id) items.push_back(e["text"]);
+  return items;
+}
+
+std::string OutgoingFixture::FingerprintShownIn(const std::string& line) {
+  size_t open = line.rfind('['), close = line.rfind(']');
+  if (open == std::string::npos || close == std::string::npos || close < open) return "";
+  std::string fpr;
+  for (char c : line.substr(open + 1, close - open - 1))
+    if (c != ' ') fpr += c;
+  return fpr;
 }
 
 std::vector<std::string> OutgoingFixture::LeftoverTempFiles() {
