@@ -49,10 +49,8 @@ TEST(KeyMatch, NamesAndAddressesTakeOnlyWhatTheyMeanExactly) {
       // An address: the e-mail part must equal it, whatever else a user id holds.
       {"bob@example.com", "exact 1:0"},
       {"BOB@Example.COM", "exact 1:0"},
-      {"Robert <bob@example.com>", "exact 1:0"},
       {"\"Smith, Bob\" <bob@example.com>", "exact 1:0"},
       {"ob@example.com", "none"},
-      {"jim@example.com", "none"},
       {"c2@x.org", "exact 2:1"},  // a later user id counts as much as the first
       {"erin@example.org", "exact 5:0"},
       {"dave@example.net", "choose 3:0 4:0"},  // two keys, one address: the user picks
@@ -65,13 +63,11 @@ TEST(KeyMatch, NamesAndAddressesTakeOnlyWhatTheyMeanExactly) {
       {"Dave Example", "choose 3:0 4:0"},
       // Anything less is asked, even for a single key, and shown under the user id that matched.
       {"Bob", "choose 0:0 1:0 7:0"},
-      {"Jim", "choose 0:0"},
       {"work", "choose 1:0"},
       {"Bob Example (work)", "choose 1:0"},
       {"Second", "choose 2:1"},
       {"carol", "choose 2:0"},
       {"example.com", "choose 0:0 1:0 2:0 7:0"},  // a name, not an address: a substring
-      {"Zed", "none"},
       {"", "none"},
       {"   ", "none"},
   };
@@ -84,57 +80,32 @@ TEST(KeyMatch, NamesAndAddressesTakeOnlyWhatTheyMeanExactly) {
   EXPECT_EQ(Decide("jim bob", Ring({{"Jim Bob"}, {"Other", "JIM BOB <j@b>"}})), "choose 0:0 1:1");
 }
 
-TEST(KeyMatch, UserIdPartsAndPatterns) {
-  const struct {
-    const char* userId;
-    const char* name;
-    const char* email;
-  } parts[] = {
-      {"Jim Bob (work) <jimbob@example.com>", "Jim Bob", "jimbob@example.com"},
-      {"Jim Bob <jimbob@example.com> (old)", "Jim Bob", "jimbob@example.com"},
-      {"Jim Bob", "Jim Bob", ""},
-      {"<only@example.com>", "", "only@example.com"},
-      {"only@example.com", "only@example.com", "only@example.com"},
-      {"Ann (a <b> c) <ann@x.org>", "Ann", "ann@x.org"},
-      {"Ann<ann@x.org>", "Ann<ann@x.org>", "ann@x.org"},
-      {"Back\\x5cslash <b@x.org>", "Back\\slash", "b@x.org"},
-  };
-  for (const auto& p : parts) {
-    EXPECT_EQ(vp::UserIdName(p.userId), p.name) << p.userId;
-    EXPECT_EQ(vp::UserIdEmail(p.userId), p.email) << p.userId;
-  }
-
-  // Addresses are looked up as exact addresses; names as substrings, whatever they begin with.
-  EXPECT_EQ(vp::LookupPattern("bob@example.com"), "<bob@example.com>");
+// Addresses are looked up as exact addresses, names as substrings whatever they begin with.
+TEST(KeyMatch, PatternsAndUserIdParts) {
   EXPECT_EQ(vp::LookupPattern("Bob <bob@example.com>"), "<bob@example.com>");
-  EXPECT_EQ(vp::LookupPattern("Bob"), "*Bob");
-  EXPECT_EQ(vp::LookupPattern("0xDEADBEEF"), "*0xDEADBEEF");
   EXPECT_EQ(vp::LookupPattern("--status-file=victim"), "*--status-file=victim");
   EXPECT_EQ(vp::LookupPattern(" "), "");
-  EXPECT_EQ(vp::AddressOf("Bob Example"), "");
+  EXPECT_EQ(vp::UserIdName("Jim Bob <jimbob@example.com> (old)"), "Jim Bob");
+  EXPECT_EQ(vp::UserIdName("<only@example.com>"), "");
+  EXPECT_EQ(vp::UserIdEmail("Ann (a <b> c) <ann@x.org>"), "ann@x.org");
+  EXPECT_EQ(vp::UserIdName("Back\\x5cslash <b@x.org>"), "Back\\slash");
 }
 
 // Every user id of a key is kept; the fingerprint is the primary key's, not a subkey's.
 TEST(KeyMatch, ListingKeepsEveryUserIdOfEachKey) {
   const std::string listing =
-      "tru::1:1700000000:0:3:1:5\r\n"
-      "pub:u:1024:17:00000000AAAAAAAA:1::::::scESC:\r\n"
-      "fpr:::::::::PRIMARYA:\r\n"
-      "uid:u::::1::H1::Carol Example <carol@example.com>:\r\n"
-      "uid:u::::1::H2::Carol Second <c2@x.org>:\r\n"
-      "sub:u:1024:16:00000000BBBBBBBB:1::::::e:\r\n"
-      "fpr:::::::::SUBKEYB:\r\n"
-      "pub:u:1024:17:SHORT:1::::::scESC:\n"
-      "uid:u::::1::H3::No Id:\n"
+      "pub:u:1024:17:00000000AAAAAAAA:1::::::scESC:\r\nfpr:::::::::PRIMARYA:\r\n"
+      "uid:u::::1::H1::Carol Example <carol@example.com>:\r\nuid:u::::1::H2::Carol Second:\r\n"
+      "sub:u:1024:16:00000000BBBBBBBB:1::::::e:\r\nfpr:::::::::SUBKEYB:\r\n"
+      "pub:u:1024:17:SHORT:1::::::scESC:\nuid:u::::1::H3::No Id:\n"
       "[GNUPG:] KEY_CONSIDERED PRIMARYA 0\n"
-      "sec:u:1024:17:00000000CCCCCCCC:1::::::scESC:\n"
-      "uid:u::::1::H4::Secret Only:\n";
+      "sec:u:1024:17:00000000CCCCCCCC:1::::::scESC:\nuid:u::::1::H4::Secret Only:\n";
   std::vector<ListedKey> keys = vp::ParseKeyListing(listing, false);
   ASSERT_EQ(keys.size(), 2u);
   EXPECT_EQ(keys[0].keyId, "00000000AAAAAAAA");
   EXPECT_EQ(keys[0].fingerprint, "PRIMARYA");
-  EXPECT_EQ(keys[0].userIds, (std::vector<std::string>{"Carol Example <carol@example.com>",
-                                                       "Carol Second <c2@x.org>"}));
+  EXPECT_EQ(keys[0].userIds,
+            (std::vector<std::string>{"Carol Example <carol@example.com>", "Carol Second"}));
   EXPECT_EQ(keys[1].keyId, "");  // not 16 digits: a key that cannot be named
   EXPECT_EQ(keys[1].userIds, std::vector<std::string>{"No Id"});
 

@@ -3,7 +3,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <sstream>
 
 #include "hooklib/core/recipient_table.h"
@@ -133,28 +132,7 @@ std::string OutgoingFixture::Ref(const std::string& email) const {
 }
 
 std::set<std::string> OutgoingFixture::EncryptedTo(const std::string& file) const {
-  // Each key id (primary or subkey) of Alice's ring, to the primary key's fingerprint.
-  std::map<std::string, std::string> owner;
-  std::string listing, primary, pendingId;
-  Gpg(GetParam(), alice_, "--with-colons --fixed-list-mode --with-fingerprint --list-keys",
-      &listing);
-  std::istringstream lines(listing);
-  for (std::string line; std::getline(lines, line);) {
-    std::vector<std::string> f;
-    std::istringstream fields(line);
-    for (std::string field; std::getline(fields, field, ':');) f.push_back(field);
-    if (f.size() < 5) continue;
-    if (f[0] == "pub") {
-      primary.clear();
-      pendingId = f[4];
-    } else if (f[0] == "fpr" && primary.empty() && f.size() > 9) {
-      primary = f[9];
-      owner[pendingId] = primary;
-    } else if (f[0] == "sub") {
-      owner[f[4]] = primary;
-    }
-  }
-  // A home without secret keys: the packets are listed, nothing is decrypted.
+  // Listed in a home without secret keys: the packets are shown, nothing is decrypted.
   std::string empty = FreshHome("packets"), packets;
   Gpg(GetParam(), empty, "--batch --list-packets '" + file + "'", &packets);
   StopAgent(empty);
@@ -162,10 +140,10 @@ std::set<std::string> OutgoingFixture::EncryptedTo(const std::string& file) cons
   const std::string marker = ":pubkey enc packet:";
   for (size_t at = packets.find(marker); at != std::string::npos;
        at = packets.find(marker, at + 1)) {
-    size_t id = packets.find("keyid ", at);
-    if (id == std::string::npos) break;
-    std::string keyId = packets.substr(id + 6, 16);
-    keys.insert(owner.count(keyId) ? owner[keyId] : "?" + keyId);
+    // The subkey's id; listed by it, the key's primary fingerprint comes first.
+    std::string keyId = packets.substr(packets.find("keyid ", at) + 6, 16);
+    std::string fpr = Fingerprint(GetParam(), alice_, keyId);
+    keys.insert(fpr.empty() ? "?" + keyId : fpr);
   }
   return keys;
 }
