@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "hooklib/core/settings.h"
@@ -66,7 +67,7 @@ TEST_P(GnuPGKeys, ListingsAppendAndSecretListingsSeeOnlyOwnKeys) {
   ASSERT_EQ(vp::ListPublicKeys("alice@example.com"), 0);
   std::string line = vp::LastCommandLine();
   EXPECT_EQ(line.substr(line.find(" --list-public-keys")),
-            " --list-public-keys --with-colons --fixed-list-mode --with-fingerprint "
+            " --list-public-keys --with-colons --fixed-list-mode --with-fingerprint -- "
             "\"alice@example.com\"");
   ASSERT_EQ(vp::KeyIdList().count, 2);
   EXPECT_NE(std::string(vp::UserIdList().items[0]).find("Bob Example"), std::string::npos);
@@ -98,6 +99,38 @@ TEST_P(GnuPGKeys, CheckKeyLooksUpTheCommonNameOfAHierarchicalName) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0]["caption"], "Error");
   EXPECT_EQ(boxes[0]["text"], "Unable to launch gpg.exe. Please check the program path.");
+}
+
+// A name another person chose is a name, never an option: GnuPG writes no file it names. Any key
+// that matches counts as found, in part too; an address only by exactly that address.
+TEST_P(GnuPGKeys, CheckKeyTakesEveryNameAsANameAndAddressesExactly) {
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(dir_);
+  vptest::WriteFile(dir_ + "/victim", "precious\n");
+  const struct {
+    const char* name;
+    int found;
+  } cases[] = {
+      {"--status-file=victim", 0},
+      {"--logger-file=victim", 0},
+      {"--output=victim", 0},
+      {"bob@example.com", 1},
+      {"BOB@EXAMPLE.COM", 1},
+      {"ob@example.com", 0},
+      {"Bob", 1},
+      {"example.com", 1},
+      {"0x00000000", 0},
+  };
+  for (const auto& c : cases) {
+    char name[256];
+    vp::CopyText(name, c.name);
+    int found = -1;
+    EXPECT_EQ(vp::PgpCheckKeyImpl(name, &found), 0) << c.name;
+    EXPECT_EQ(found, c.found) << c.name;
+  }
+  std::filesystem::current_path(before);
+  EXPECT_EQ(vptest::ReadFile(dir_ + "/victim"), "precious\n");
+  EXPECT_FALSE(std::filesystem::exists(dir_ + "/--output=victim"));
 }
 
 TEST_P(GnuPGKeys, ChooserCaptionFollowsTheNumberOfCandidates) {

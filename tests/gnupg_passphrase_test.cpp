@@ -21,6 +21,7 @@
 #include "hooklib/incoming/decrypt_verify.h"
 #include "hooklib/outgoing/encrypt_or_sign.h"
 #include "hooklib/outgoing/options_dialogs.h"
+#include "hooklib/outgoing/key_selection.h"
 #include "platform/clock.h"
 #include "platform/faults.h"
 #include "support/keyrings.h"
@@ -315,24 +316,16 @@ TEST_F(GnuPGPassphrase, AgentModeWithGnuPG1GivesUpAfterOneWrongPassphrase) {
             0);
   char* out = nullptr;
   size_t length = 0;
-  char sender[256], recipient[256];
-  char* recipients[] = {recipient};
-  auto names = [&] {
-    vp::CopyText(sender, "alice@example.com");
-    vp::CopyText(recipient, "Bob Example");
-  };
+  char sender[256] = "alice@example.com", recipient[256] = "Bob Example";
+  vp::EncryptionKeys keys;
+  ASSERT_EQ(vp::FindSigningKey(sender, &keys.signing), 0);
+  keys.recipients.emplace_back();
+  ASSERT_EQ(vp::LookUpRecipientKey(recipient, &keys.recipients[0]), 0);
   const std::function<int()> operations[] = {
       [&] { return vp::DecryptMessage(vptest::ReadFile(sealed).c_str(), &out, &length); },
       [&] { return vp::DecryptFile(sealed.c_str(), (dir_ + "/opened.txt").c_str()); },
-      [&] {
-        names();
-        return vp::EncryptOrSignBody(sender, 0, nullptr, "body\n", true, true, &out, &length);
-      },
-      [&] {
-        names();
-        return vp::EncryptOrSignFile(sender, 1, recipients, plain.c_str(), (plain + ".pgp").c_str(),
-                                     true);
-      },
+      [&] { return vp::EncryptOrSignBody(keys, "body\n", true, true, &out, &length); },
+      [&] { return vp::EncryptOrSignFile(keys, plain.c_str(), (plain + ".pgp").c_str(), true); },
   };
   for (const auto& operation : operations) {
     vptest::WriteFile(log_, "");

@@ -59,7 +59,7 @@ TEST_P(GnuPGRunner, CommandLineFollowsTheFrameAndOrder) {
   std::string loopback = IsGnuPG2() ? " --pinentry-mode loopback" : "";
   EXPECT_EQ(vp::LastCommandLine(), std::string(GetParam()) + kFrame + loopback +
                                        " --list-public-keys --with-colons --fixed-list-mode  -o "
-                                       "\"out.txt\" \"Name\"");
+                                       "\"out.txt\" -- \"Name\"");
   // In agent mode the agent asks for the passphrase: no loopback.
   vp::Settings().bUseAgent = 1;
   vp::RunGnuPG("--list-secret-keys ", nullptr, nullptr, "");
@@ -173,7 +173,7 @@ TEST_P(GnuPGRunnerChild, NamesAndPathsArriveAsSingleArguments) {
   std::string r = vp::RunGnuPG("--x ", "\"Smith, Bob\" <bob@example.com>", "x\" --armor \"y\\", "");
   EXPECT_EQ(r,
             "[--gnupg]\n[--yes]\n[--passphrase-fd]\n[0]\n[--command-fd]\n[0]\n[--status-fd]\n[1]\n"
-            "[--logger-fd]\n[1]\n[--x]\n[-o]\n[x\" --armor \"y\\]\n"
+            "[--logger-fd]\n[1]\n[--x]\n[-o]\n[x\" --armor \"y\\]\n[--]\n"
             "[\"Smith, Bob\" <bob@example.com>]\n");
 
   std::string big(32000, 'n');

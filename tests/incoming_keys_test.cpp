@@ -95,7 +95,7 @@ TEST_P(IncomingKeys, KeyBlocksInAMessageAreOfferedAndImportedOnRequest) {
   // Carol has three user ids: GnuPG asks whether to sign them all before it confirms.
   EXPECT_TRUE(BobCertified("carol@example.com"));
   // Keys are named to GnuPG by fingerprint, never by a short id.
-  EXPECT_NE(ReadFile(trace).find("--lsign-key \"" + erinFpr + "\""), std::string::npos);
+  EXPECT_NE(ReadFile(trace).find("--lsign-key -- \"" + erinFpr + "\""), std::string::npos);
   EXPECT_EQ(vp::UserIdList().count, 0);
   EXPECT_EQ(vp::KeyIdList().count, 0);
 }

@@ -131,6 +131,39 @@ std::string OutgoingFixture::Ref(const std::string& email) const {
   return Fingerprint(GetParam(), alice_, email);
 }
 
+std::set<std::string> OutgoingFixture::EncryptedTo(const std::string& file) const {
+  // Listed in a home without secret keys: the packets are shown, nothing is decrypted.
+  std::string empty = FreshHome("packets"), packets;
+  Gpg(GetParam(), empty, "--batch --list-packets '" + file + "'", &packets);
+  StopAgent(empty);
+  std::set<std::string> keys;
+  const std::string marker = ":pubkey enc packet:";
+  for (size_t at = packets.find(marker); at != std::string::npos;
+       at = packets.find(marker, at + 1)) {
+    // The subkey's id; listed by it, the key's primary fingerprint comes first.
+    std::string keyId = packets.substr(packets.find("keyid ", at) + 6, 16);
+    std::string fpr = Fingerprint(GetParam(), alice_, keyId);
+    keys.insert(fpr.empty() ? "?" + keyId : fpr);
+  }
+  return keys;
+}
+
+std::vector<std::string> OutgoingFixture::ListedIn(int id) const {
+  std::vector<std::string> items;
+  for (const auto& e : Events("list-add"))
+    if (e["dialog"] == id) items.push_back(e["text"]);
+  return items;
+}
+
+std::string OutgoingFixture::FingerprintShownIn(const std::string& line) {
+  size_t open = line.rfind('['), close = line.rfind(']');
+  if (open == std::string::npos || close == std::string::npos || close < open) return "";
+  std::string fpr;
+  for (char c : line.substr(open + 1, close - open - 1))
+    if (c != ' ') fpr += c;
+  return fpr;
+}
+
 std::vector<std::string> OutgoingFixture::LeftoverTempFiles() {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(PrivateDir())) {

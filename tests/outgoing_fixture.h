@@ -1,6 +1,7 @@
 // Test fixture for sending mail: Alice's and Bob's key rings of one GnuPG version, a directory
 // with people and a group, a scripted user interface, and checks on what was left behind.
 #pragma once
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,14 @@ class OutgoingFixture : public UiFixture, public testing::WithParamInterface<Gnu
   std::string BobOpens(const std::string& file, std::string* plain);
   // How a key on Alice's ring is named on command lines: its fingerprint, with both versions.
   std::string Ref(const std::string& email) const;
+
+  // The keys `file` is encrypted to, by the primary fingerprints of Alice's ring (a key she does
+  // not hold as "?" and its key id), read from the packets themselves.
+  std::set<std::string> EncryptedTo(const std::string& file) const;
+  // The items added to the list boxes of dialog `id`, in the order added.
+  std::vector<std::string> ListedIn(int id) const;
+  // The fingerprint a key list line shows in brackets, without its blanks.
+  static std::string FingerprintShownIn(const std::string& line);
 
   // Names of plaintext temporary files ("veilpost*") left in the temporary folder.
   static std::vector<std::string> LeftoverTempFiles();

@@ -9,6 +9,7 @@
 #include "hooklib/core/settings.h"
 #include "hooklib/gnupg/command_line.h"
 #include "hooklib/outgoing/recipient_options.h"
+#include "notesemu/directory_tools.h"
 #include "outgoing_fixture.h"
 
 namespace fs = std::filesystem;
@@ -26,8 +27,9 @@ std::vector<int> DialogsOpened(const std::vector<nlohmann::json>& events) {
   return ids;
 }
 
-// Bob's name in quotes matches no key as a whole; cut at its quotes, "Smith," would match
-// Mallory's key. Dan's user id holds quotes and is found by exactly that name.
+// A quoted name matches no key as a whole; cut at its quotes, "Smith," would match Mallory's
+// key. An address with a quoted name before it is looked up by its address alone, so Bob and
+// Dan (whose user id holds quotes) are found by theirs.
 TEST_P(OutgoingNames, QuotesInANameNeverSplitIt) {
   AddPublicKey(GetParam(), alice_, "mallory");
   AddPublicKey(GetParam(), alice_, "dan");
@@ -37,18 +39,20 @@ TEST_P(OutgoingNames, QuotesInANameNeverSplitIt) {
             KeyLine(GetParam(), alice_, "Bob Example <bob@example.com>", Bob().email) +
             "\"; click 1\n");
 
-  const std::string bob = "\"Smith, Bob\" <bob@example.com>";
-  EXPECT_EQ(Send(bob + ";Dan \"Q\" Smith <dan@example.org>", "Hi\n"), 0) << RawLog();
+  const std::string quoted = "\"Smith, Bob\"";
+  EXPECT_EQ(
+      Send(quoted + ";" + quoted + " <bob@example.com>;Dan \"Q\" Smith <dan@example.org>", "Hi\n"),
+      0)
+      << RawLog();
 
-  std::vector<std::string> missing;
-  for (const auto& e : Events("list-add"))
-    if (e["dialog"] == 108) missing.push_back(e["text"]);
-  EXPECT_EQ(missing, std::vector<std::string>{bob});
+  EXPECT_EQ(ListedIn(108), std::vector<std::string>{quoted});
   std::vector<std::string> crypto = CryptoCommands();
   ASSERT_EQ(crypto.size(), 1u);
   EXPECT_EQ(crypto[0].find(Ref("m@evil.example")), std::string::npos) << crypto[0];
-  EXPECT_NE(crypto[0].find("--recipient " + Ref(Bob().email) + " "), std::string::npos);
+  EXPECT_EQ(Count(crypto[0], "--recipient " + Ref(Bob().email) + " "), 1u);
   EXPECT_NE(crypto[0].find("--recipient " + Ref("dan@example.org") + " "), std::string::npos);
+  EXPECT_EQ(EncryptedTo(MailBody()),
+            (std::set<std::string>{Ref(Alice().email), Ref(Bob().email), Ref("dan@example.org")}));
 }
 
 // A path holding quotes is one file name, never options for GnuPG.
@@ -82,10 +86,49 @@ TEST_P(OutgoingNames, TheSenderNameFindsTheKeyThatSignsAndIsExported) {
   UseScript(options + "dialog 107 click 1\n");
   EXPECT_EQ(Send("Bob Example", "Hi\n", "", "Ally Sender/Acme"), 1) << RawLog();
   EXPECT_EQ(DialogsOpened(Events("dialog-open")), (std::vector<int>{101, 107}));
-  EXPECT_NE(Commands().back().find("--export " + Ref(Alice().email) + " "), std::string::npos)
+  EXPECT_NE(Commands().back().find("--export -- \"" + Ref(Alice().email) + "\""), std::string::npos)
       << Commands().back();
   EXPECT_NE(ReadFile(TempFile("pubkey.asc")).find("-----BEGIN PGP PUBLIC KEY BLOCK-----"),
             std::string::npos);
+  EXPECT_TRUE(Events("message").empty()) << RawLog();
+}
+
+// Runs GnuPG in a folder of the test's own: a name taken for an option would write there.
+struct InFolder {
+  explicit InFolder(const std::string& dir) : before(fs::current_path()) { fs::current_path(dir); }
+  ~InFolder() { fs::current_path(before); }
+  fs::path before;
+};
+
+// Names and files other people choose are never options to GnuPG: a typed recipient, a member of
+// a directory group and an attachment named "--status-file=victim" leave ./victim as it was.
+TEST_P(OutgoingNames, NamesAndFilesLikeOptionsAreNeverOptions) {
+  InFolder here(dir_);
+  WriteFile(dir_ + "/victim", "precious\n");
+  ASSERT_EQ(notesemu::AddDirectoryEntries(dir_ + "/notes/names.nsf", {},
+                                          {{"Evil", {"CN=--status-file=victim/O=Acme"}, true}}),
+            "");
+  UseScript("dialog 101 click 1\ndialog 108 click 2\n");
+  EXPECT_EQ(Send("--status-file=victim;--logger-file=victim", "Hi\n"), -1);
+  EXPECT_EQ(ListedIn(108),
+            (std::vector<std::string>{"--logger-file=victim", "--status-file=victim"}));
+  EXPECT_EQ(ReadFile(dir_ + "/victim"), "precious\n");
+
+  WriteFile(log_, "");
+  UseScript("dialog 101 click 1\ndialog 108 click 2\n");
+  EXPECT_EQ(Send("Evil", "Hi\n"), -1);
+  EXPECT_EQ(ListedIn(108), std::vector<std::string>{"--status-file=victim"});
+  EXPECT_EQ(ReadFile(dir_ + "/victim"), "precious\n");
+
+  // The attachment is encrypted as the file it is.
+  WriteFile(dir_ + "/--status-file=victim", "attached\n");
+  UseScript("dialog 101 uncheck 1011; click 1\n" + kPassphrase);
+  EXPECT_EQ(Send("Bob Example", "", "--status-file=victim"), 16) << RawLog();
+  std::string plain;
+  BobOpens(dir_ + "/--status-file=victim.pgp", &plain);
+  EXPECT_EQ(plain, "attached\n");
+  EXPECT_FALSE(fs::exists(dir_ + "/--status-file=victim"));
+  EXPECT_EQ(ReadFile(dir_ + "/victim"), "precious\n");
   EXPECT_TRUE(Events("message").empty()) << RawLog();
 }
 

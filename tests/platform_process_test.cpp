@@ -12,6 +12,7 @@
 
 #include "platform/faults.h"
 #include "platform/process.h"
+#include "platform/ui.h"
 #include "support/test_env.h"
 
 namespace {
@@ -234,6 +235,27 @@ TEST(PlatformProcess, LimitKillsTheWholeSessionAndSignalsAreReported) {
   EXPECT_EQ(r.out, "partial\n");
   EXPECT_EQ(r.termSignal, SIGTERM);
   EXPECT_EQ(r.exitStatus, -1);
+}
+
+}  // namespace
+
+namespace {
+
+// The desktop's opener takes a file named like an option as a file: "./" goes before it.
+TEST(PlatformProcess, DesktopOpenerNeverTakesANameForAnOption) {
+  const std::string dir = vptest::FreshDir("opener");
+  vptest::WriteFile(dir + "/xdg-open", "#!/bin/sh\nprintf '[%s]' \"$@\" > \"$0.args\"\n");
+  chmod((dir + "/xdg-open").c_str(), 0700);
+  const std::string path = getenv("PATH");
+  setenv("PATH", (dir + ":" + path).c_str(), 1);
+  int dashed = vp::OpenWithDesktop("--help");
+  std::string dashedArgs = vptest::ReadFile(dir + "/xdg-open.args");
+  int plain = vp::OpenWithDesktop(dir + "/-x.doc");
+  setenv("PATH", path.c_str(), 1);
+  EXPECT_EQ(dashed, vp::kShellOpened);
+  EXPECT_EQ(dashedArgs, "[./--help]");
+  EXPECT_EQ(plain, vp::kShellOpened);
+  EXPECT_EQ(vptest::ReadFile(dir + "/xdg-open.args"), "[" + dir + "/-x.doc]");
 }
 
 }  // namespace

@@ -26,7 +26,9 @@ std::string GnuPGCommandLine(const char* options, const char* inputFile, const c
   std::string line =
       std::string(s.szGpgApp) + " " + fixed + loopback + " " + (options ? options : "");
   if (outputFile) line += " -o " + QuoteWindowsArgument(outputFile);
-  if (inputFile) line += " " + QuoteWindowsArgument(inputFile);
+  // After "--" the operand is never an option, whatever it begins with: a key pattern or a file
+  // name comes from other people ("--status-file=x" must not have GnuPG write a file).
+  if (inputFile) line += " -- " + QuoteWindowsArgument(inputFile);
   return line;
 }
 

@@ -10,8 +10,9 @@ namespace vp {
 // that what can be sent on one can be sent on the other.
 constexpr size_t kMaxCommandLine = 32767;
 
-// The command line for `options`, then -o and outputFile, then inputFile (either may be null;
-// both are quoted with QuoteWindowsArgument, so neither can become two arguments or an option).
+// The command line for `options`, then -o and outputFile, then "--" and inputFile (either may
+// be null; both are quoted with QuoteWindowsArgument, so neither can become two arguments, and
+// neither is read as an option: one is the value of -o, the other follows "--").
 std::string GnuPGCommandLine(const char* options, const char* inputFile, const char* outputFile);
 
 // Why GnuPG must not be started with `line`, as a text for the user: longer than

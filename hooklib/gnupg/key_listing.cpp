@@ -1,14 +1,12 @@
 // Key listing and lookup.
 #include "hooklib/gnupg/key_listing.h"
 
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "hooklib/core/messages.h"
 #include "hooklib/core/settings.h"
-#include "hooklib/core/text.h"
 #include "hooklib/core/trace.h"
+#include "hooklib/gnupg/key_match.h"
 #include "hooklib/gnupg/runner.h"
 #include "hooklib/gnupg/string_list.h"
 #include "hooklib/gnupg/text_utils.h"
@@ -24,70 +22,68 @@ std::vector<std::string>& References() {
 
 struct ListingKind {
   const char* options;
-  const char* keyRecord;
+  bool secret;
 };
 
 // With fingerprints, which GnuPG 1.4 lists only when asked: they name the keys on command
 // lines and let the user check a key in the chooser.
 const ListingKind kPublic{"--list-public-keys --with-colons --fixed-list-mode --with-fingerprint",
-                          "pub:"};
+                          false};
 const ListingKind kSecret{"--list-secret-keys --with-colons --fixed-list-mode --with-fingerprint",
-                          "sec:"};
+                          true};
 
-void PairListing(const ListingKind& kind, char* result) {
-  char keyId[256] = "";
-  char userId[256] = "";
-  char longId[256] = "";
-  char fingerprint[256] = "";
-  bool primaryFingerprintDue = false;
-  char* cursor = nullptr;
-  for (char* line = NextToken(result, "\r\n", &cursor); line;
-       line = NextToken(result, "\r\n", &cursor)) {
-    if (StartsWith(line, kind.keyRecord)) {
-      keyId[0] = longId[0] = fingerprint[0] = '\0';
-      GetColonField(line, 4, keyId, sizeof keyId);
-      if (strlen(keyId) == 16) {
-        CopyText(longId, keyId);
-        memmove(keyId, keyId + 8, 9);
-      } else {
-        keyId[0] = '\0';
-      }
-      primaryFingerprintDue = true;
-    } else if (StartsWith(line, "fpr:") && primaryFingerprintDue) {
-      GetColonField(line, 9, fingerprint, sizeof fingerprint);
-      primaryFingerprintDue = false;
-    } else if (StartsWith(line, "uid:")) {
-      GetColonField(line, 9, userId, sizeof userId);
-      if (keyId[0] && userId[0]) {
-        StringList& ids = KeyIdList();
-        if (ids.count < kStringListSlots) {
-          References()[ids.count] = fingerprint[0] ? fingerprint : longId;
-        }
-        AddToStringList(ids, keyId);
-        AddToStringList(UserIdList(), userId);
-      }
-      keyId[0] = userId[0] = '\0';
-      primaryFingerprintDue = false;
-    } else if (StartsWith(line, "sub:") || StartsWith(line, "ssb:")) {
-      primaryFingerprintDue = false;
-    }
-  }
+// The keys of a listing that can be named to GnuPG: a 16-digit key id and a user id.
+std::vector<ListedKey> UsableKeys(const char* listing, bool secret) {
+  std::vector<ListedKey> keys = ParseKeyListing(listing ? listing : "", secret);
+  std::erase_if(keys, [](const ListedKey& k) { return k.keyId.empty() || k.userIds.empty(); });
+  return keys;
+}
+
+// Runs the listing; its text, or null when GnuPG did not start (after showing why).
+const char* RunListing(const ListingKind& kind, const char* pattern) {
+  char* result = RunGnuPG(kind.options, pattern, nullptr, Settings().passphrase);
+  WriteTrace("%s", result);
+  return RunFailed(result) ? nullptr : result;
 }
 
 int ListKeys(const ListingKind& kind, const char* pattern) {
-  char* result = RunGnuPG(kind.options, pattern, nullptr, Settings().passphrase);
-  WriteTrace("%s", result);
-  if (RunFailed(result)) {
-    return -1;
+  const char* listing = RunListing(kind, pattern);
+  if (!listing) return -1;
+  for (const ListedKey& key : UsableKeys(listing, kind.secret)) {
+    AddKeyToLists(key, key.userIds[0]);
   }
-  PairListing(kind, result);
   return 0;
 }
 
 }  // namespace
 
 void PairKeyListing(char* listing, bool secret) {
-  PairListing(secret ? kSecret : kPublic, listing);
+  for (const ListedKey& key : UsableKeys(listing, secret)) AddKeyToLists(key, key.userIds[0]);
+}
+
+void AddKeyToLists(const ListedKey& key, const std::string& userId) {
+  StringList& ids = KeyIdList();
+  if (ids.count < kStringListSlots) {
+    References()[ids.count] = KeyReferenceOf(key);
+  }
+  // The short id the lists have always shown: the last 8 of the 16 digits.
+  AddToStringList(ids, key.keyId.size() == 16 ? key.keyId.substr(8).c_str() : key.keyId.c_str());
+  AddToStringList(UserIdList(), userId.c_str());
+}
+
+int LookUpKeys(const char* name, bool secret, KeyLookup* lookup) {
+  *lookup = KeyLookup{};
+  const std::string pattern = LookupPattern(name ? name : "");
+  if (pattern.empty()) return 0;  // an empty name lists nothing: it has no key
+  const char* listing = RunListing(secret ? kSecret : kPublic, pattern.c_str());
+  if (!listing) return -1;
+  lookup->keys = UsableKeys(listing, secret);
+  lookup->match = MatchKeys(name, lookup->keys);
+  return 0;
+}
+
+std::string KeyReferenceOf(const ListedKey& key) {
+  return key.fingerprint.empty() ? key.keyId : key.fingerprint;
 }
 
 int ListPublicKeys(const char* pattern) {
@@ -124,9 +120,10 @@ void FreeKeyLists() {
 
 int PgpCheckKeyImpl(char* name, int* found) {
   NormalizeNotesName(name);
-  int rc = ListPublicKeys(name);
-  int any = (rc == 0 && KeyIdList().count > 0) ? 1 : 0;
-  if (found) *found = any;
+  KeyLookup lookup;
+  int rc = LookUpKeys(name, false, &lookup);
+  // A key that matches only in part still counts: the user is asked about it when sending.
+  if (found) *found = (rc == 0 && lookup.match.outcome != MatchOutcome::kNone) ? 1 : 0;
   FreeKeyLists();
   return rc;
 }

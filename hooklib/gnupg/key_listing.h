@@ -1,6 +1,9 @@
 // Key listing and lookup: GnuPG's colon listing paired into the key id and user id lists.
 #pragma once
 #include <string>
+#include <vector>
+
+#include "hooklib/gnupg/key_match.h"
 
 namespace vp {
 
@@ -10,7 +13,26 @@ namespace vp {
 int ListPublicKeys(const char* pattern);
 int ListSecretKeys(const char* pattern);
 
-// Pairs a colon listing (cut into lines in place) into the two lists, as a listing run does.
+// What one lookup found: the keys GnuPG listed for the name, each with every user id, and which
+// of them the name means (MatchKeys).
+struct KeyLookup {
+  std::vector<ListedKey> keys;  // only keys with a 16-digit id and a user id
+  KeyMatch match;
+};
+
+// Lists the public (secret) keys that `name` may mean, with the pattern LookupPattern gives,
+// and matches them. 0 (an empty name lists nothing and matches nothing); -1 when GnuPG did not
+// start (after showing why). The key lists are left alone.
+int LookUpKeys(const char* name, bool secret, KeyLookup* lookup);
+
+// How `key` is named on a command line: its fingerprint, else its 16-digit key id.
+std::string KeyReferenceOf(const ListedKey& key);
+
+// Appends `key` to the key id list (short id) and the user id list (`userId`, the one the
+// chooser shows), remembering its reference.
+void AddKeyToLists(const ListedKey& key, const std::string& userId);
+
+// Pairs a colon listing into the two lists, as a listing run does.
 void PairKeyListing(char* listing, bool secret);
 
 // How entry `index` of the key id list is named on a GnuPG command line: its fingerprint, or
@@ -30,8 +52,9 @@ std::string GroupedKeyReference(const std::string& reference);
 // Empties the key id list and the user id list.
 void FreeKeyLists();
 
-// Normalises `name` in place and tells whether a public key matches it: 0 when the listing
-// ran (found set to 0 or 1), -1 when GnuPG did not start (found 0).
+// Normalises `name` in place and tells whether a public key matches it, exactly or in part
+// (LookUpKeys): 0 when the listing ran (found set to 0 or 1), -1 when GnuPG did not start
+// (found 0).
 int PgpCheckKeyImpl(char* name, int* found);
 
 }  // namespace vp

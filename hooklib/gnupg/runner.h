@@ -14,7 +14,8 @@ struct RunnerSwitches {
 // The process's switches (per process, unlocked).
 RunnerSwitches& GnuPGSwitches();
 
-// Runs GnuPG with `options` in the frame, then -o "outputFile" and "inputFile" when given.
+// Runs GnuPG with `options` in the frame, then -o "outputFile" and -- "inputFile" when given
+// (a file name or key pattern: the one operand, never read as an option).
 // Writes stdinText and a line feed (and "Y\n" with answer-yes) to its standard input. Returns
 // the run result: standard output followed by standard error, or "GPGERR: " and the failure
 // text when the run did not start or GnuPG did not answer within GpgTimeout (then it was

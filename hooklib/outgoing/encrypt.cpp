@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "hooklib/core/messages.h"
 #include "hooklib/core/recipient_table.h"
@@ -13,7 +14,6 @@
 #include "hooklib/core/startup.h"
 #include "hooklib/core/temp_files.h"
 #include "hooklib/core/text.h"
-#include "hooklib/gnupg/key_listing.h"
 #include "hooklib/notesdb/abbreviated_name.h"
 #include "hooklib/outgoing/encrypt_or_sign.h"
 #include "hooklib/outgoing/export_key.h"
@@ -32,28 +32,39 @@ std::string TempPath(const char* name) {
   return std::string(GetTempDir()) + kPathSeparator + name;
 }
 
-// Resolves the recipients and checks each has a key; asks whether to go on when some have none.
-int CheckRecipients(const char* server, const char* recipients) {
+// Resolves the recipients and looks up each one's key once for the whole memo (asking where the
+// name is not an exact match; a cancelled choice leaves the name without a key). Asks whether to
+// go on when some have none; going on, the user picks their keys by hand.
+int FindRecipientKeys(const char* server, const char* recipients, std::vector<std::string>* keys) {
   if (ResolveRecipients(server, recipients) != 0) return -1;
   RecipientTable& table = Recipients();
+  keys->assign(static_cast<size_t>(table.count), "");
   bool missing = false;
   for (int i = 0; i < table.count; ++i) {
-    int found = 0;
-    if (PgpCheckKeyImpl(table.entries[i], &found) != 0) return -1;
-    table.found[i] = static_cast<uint32_t>(found);
-    missing = missing || found == 0;
+    int rc = LookUpRecipientKey(table.entries[i], &(*keys)[i]);
+    if (rc < 0) return -1;
+    table.found[i] = rc == 0 ? 1 : 0;
+    missing = missing || rc != 0;
   }
-  if (missing && !ShowMissingKeysDialog()) return -1;
+  if (!missing) return 0;
+  if (!ShowMissingKeysDialog()) return -1;
+  for (int i = 0; i < table.count; ++i) {
+    if (!table.found[i] && ChooseRecipientKeyByHand(table.entries[i], &(*keys)[i]) != 0) return -1;
+  }
   return 0;
 }
 
-int WriteMailBody(const std::string& path, const char* body, bool signOnly) {
-  RecipientTable& table = Recipients();
+// The signing key, looked up at its first use in this memo.
+int SigningKey(std::string* key) {
+  *key = LastSigningKey();
+  return key->empty() ? FindSigningKey(SenderName(), key) : 0;
+}
+
+int WriteMailBody(const std::string& path, EncryptionKeys& keys, const char* body, bool signOnly) {
+  if (SigningKey(&keys.signing) != 0) return -1;
   char* output = nullptr;
   size_t length = 0;
-  if (EncryptOrSignBody(SenderName(), table.count, table.entries, body, kEncryptToSelf, signOnly,
-                        &output, &length) != 0)
-    return -1;
+  if (EncryptOrSignBody(keys, body, kEncryptToSelf, signOnly, &output, &length) != 0) return -1;
   int rc = WritePrivateFile(path, output, length);
   free(output);
   return rc;
@@ -82,7 +93,7 @@ int WritePublicKey(const std::string& path) {
 
 // Encrypts one attachment into a fresh file that then takes the name "<path>.pgp". *refused:
 // the item was not taken at all (it is then not the script's plain copy to wipe).
-int EncryptAttachment(const char* item, bool* refused) {
+int EncryptAttachment(EncryptionKeys& keys, const char* item, bool* refused) {
   // GnuPG would wait for ever on a FIFO, or read a device without end.
   if (!IsReadableRegularFile(item)) {
     *refused = true;
@@ -95,9 +106,8 @@ int EncryptAttachment(const char* item, bool* refused) {
     ShowError("Unable to open %s for writing.", output.c_str());
     return -1;
   }
-  RecipientTable& table = Recipients();
-  if (EncryptOrSignFile(SenderName(), table.count, table.entries, item, scratch.c_str(),
-                        kEncryptToSelf) != 0) {
+  if (SigningKey(&keys.signing) != 0 ||
+      EncryptOrSignFile(keys, item, scratch.c_str(), kEncryptToSelf) != 0) {
     WipeFile(scratch.c_str());
     return -1;
   }
@@ -107,7 +117,7 @@ int EncryptAttachment(const char* item, bool* refused) {
 // Encrypts each attachment to "<path>.pgp" and wipes the plain file (also when its encryption
 // failed), stopping at the first failure (later attachments are left as they are). An item that
 // is refused before anything is read (too long, not a readable file) is never deleted.
-int EncryptAttachments(char* attachments) {
+int EncryptAttachments(EncryptionKeys& keys, char* attachments) {
   char* cursor = nullptr;
   for (char* item = NextToken(attachments, ",", &cursor); item;
        item = NextToken(attachments, ",", &cursor)) {
@@ -117,7 +127,7 @@ int EncryptAttachments(char* attachments) {
       refused = true;
       ShowError("The attachment path is too long: %s", item);
     } else {
-      rc = EncryptAttachment(item, &refused);
+      rc = EncryptAttachment(keys, item, &refused);
     }
     if (!refused) WipeFile(item);
     if (rc != 0) return -1;
@@ -140,20 +150,23 @@ int EncryptSteps(const char* server, const char* sender, const char* recipients,
   const bool encryptAttachments = o.encryptAttachments != 0;
   const int choice = o.publicKeyChoice;
 
+  EncryptionKeys keys;
   if (encryptMessage || encryptAttachments) {
-    if (CheckRecipients(server ? server : "", recipients ? recipients : "") != 0) return -1;
+    if (FindRecipientKeys(server ? server : "", recipients ? recipients : "", &keys.recipients) !=
+        0)
+      return -1;
   }
 
   // A stale body from an earlier memo must never be sent with this one.
   std::string mailBody = TempPath("mailbody.pgp");
   WipeFile(mailBody.c_str());
-  if (body && body[0] && WriteMailBody(mailBody, body, !encryptMessage) != 0) return -1;
+  if (body && body[0] && WriteMailBody(mailBody, keys, body, !encryptMessage) != 0) return -1;
 
   if (choice != kNoPublicKey) {
     if (WritePublicKey(TempPath("pubkey.asc")) != 0) return -1;
   }
 
-  if (encryptAttachments && attachments && EncryptAttachments(attachments) != 0) return -1;
+  if (encryptAttachments && attachments && EncryptAttachments(keys, attachments) != 0) return -1;
   return (choice - kNoPublicKey) + (encryptAttachments ? 16 : 0);
 }
 

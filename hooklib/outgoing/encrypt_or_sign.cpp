@@ -16,7 +16,6 @@
 #include "hooklib/gnupg/runner.h"
 #include "hooklib/gnupg/status_lines.h"
 #include "hooklib/gnupg/text_utils.h"
-#include "hooklib/outgoing/key_selection.h"
 #include "hooklib/outgoing/line_ends.h"
 #include "hooklib/outgoing/recipient_options.h"
 #include "platform/files.h"
@@ -57,14 +56,6 @@ struct ScrubbedText {
   std::string text;
   ~ScrubbedText() { std::fill(text.begin(), text.end(), '\0'); }
 };
-
-// Looks up the keys: what every encryption needs first.
-int FindKeys(char* senderName, int count, char* const* recipients, bool lookUpRecipients,
-             EncryptionKeys* keys) {
-  if (FindSigningKey(senderName, &keys->signing) != 0) return -1;
-  if (lookUpRecipients && FindRecipientKeys(count, recipients, &keys->recipients) != 0) return -1;
-  return 0;
-}
 
 bool PassphraseGiven() {
   GetPassphrase(kSigningPassphraseDialog);
@@ -135,13 +126,12 @@ int TakeOutput(TempFile& out, const char* result, char** output, size_t* outputL
 
 }  // namespace
 
-int EncryptOrSignBody(char* senderName, int recipientCount, char* const* recipients,
-                      const char* body, bool encryptToSelf, bool signOnly, char** output,
-                      size_t* outputLength) {
+int EncryptOrSignBody(const EncryptionKeys& memoKeys, const char* body, bool encryptToSelf,
+                      bool signOnly, char** output, size_t* outputLength) {
   *output = nullptr;
   *outputLength = 0;
-  EncryptionKeys keys;
-  if (FindKeys(senderName, recipientCount, recipients, !signOnly, &keys) != 0) return -1;
+  // A clear signature is for everyone: no recipient is named.
+  const EncryptionKeys keys = signOnly ? EncryptionKeys{memoKeys.signing, {}} : memoKeys;
   const char* operation = signOnly ? "--armor --always-trust --clearsign "
                                    : "--armor --always-trust --encrypt --sign --textmode ";
   ScrubbedText plainText{ToCrLf(body)};
@@ -177,10 +167,8 @@ int EncryptOrSignBody(char* senderName, int recipientCount, char* const* recipie
   }
 }
 
-int EncryptOrSignFile(char* senderName, int recipientCount, char* const* recipients,
-                      const char* inputPath, const char* outputPath, bool encryptToSelf) {
-  EncryptionKeys keys;
-  if (FindKeys(senderName, recipientCount, recipients, true, &keys) != 0) return -1;
+int EncryptOrSignFile(const EncryptionKeys& keys, const char* inputPath, const char* outputPath,
+                      bool encryptToSelf) {
   // Named once, so a retry runs the same command line: GnuPG refuses a command that is given
   // twice ("conflicting commands"), and a repeated group would fail every retry.
   const char* operation = "--always-trust --encrypt --sign ";

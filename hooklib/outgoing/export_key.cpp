@@ -23,8 +23,8 @@ int ExportOwnPublicKey(char* senderName, const char* path) {
   std::string key = LastSigningKey();
   if (key.empty() && FindSigningKey(senderName, &key) != 0) return -1;
 
-  std::string options = "--armor --output " + QuoteWindowsArgument(path) + " --export " + key + " ";
-  char* result = RunGnuPG(options.c_str(), nullptr, nullptr, Settings().passphrase);
+  std::string options = "--armor --output " + QuoteWindowsArgument(path) + " --export";
+  char* result = RunGnuPG(options.c_str(), key.c_str(), nullptr, Settings().passphrase);
   WriteTrace("%s", result);
   if (RunFailed(result)) return -1;
   if (!HasStatus(result, "EXPORTED") && result[0] && !StartsWith(result, "gpg: NOTE: ")) {

@@ -25,46 +25,40 @@ std::string& SigningKeyFound() {
   return key;
 }
 
-int SigningKeyFromLists(char* senderName, std::string* key) {
-  if (ListSecretKeys(senderName) != 0) return -1;
-  if (KeyIdList().count == 1) {
-    *key = KeyReference(0);
-    return 0;
+enum class Pick { kTaken, kNoMatch, kCancelled, kFailed };
+
+// Looks `name` up and applies the match: the exact key, or the user's pick among those offered,
+// each shown under the user id that matched.
+Pick TakeOrAsk(const char* name, bool secret, int role, std::string* key) {
+  KeyListsReset reset;
+  KeyLookup lookup;
+  if (LookUpKeys(name, secret, &lookup) != 0) return Pick::kFailed;
+  const KeyMatch& match = lookup.match;
+  if (match.outcome == MatchOutcome::kNone) return Pick::kNoMatch;
+  if (match.outcome == MatchOutcome::kExact) {
+    *key = KeyReferenceOf(lookup.keys[match.offers[0].key]);
+    return Pick::kTaken;
   }
-  if (KeyIdList().count == 0) {
-    if (ListSecretKeys(nullptr) != 0) return -1;
-    if (KeyIdList().count == 0) {
-      ShowError("Unable to find secret key for encryption/signing!");
-      return -1;
-    }
+  FreeKeyLists();
+  for (const KeyOffer& offer : match.offers) {
+    const ListedKey& listed = lookup.keys[offer.key];
+    AddKeyToLists(listed, listed.userIds[offer.userId]);
   }
-  SetKeyRole(MessageString(kRoleSender));
+  SetKeyRole(MessageString(role));
   ClearChosenKey();
-  if (ChooseKey(senderName) != 0) return -1;
+  if (ChooseKey(name) != 0) return Pick::kCancelled;
   *key = ChosenKeyReference();
-  return 0;
+  return Pick::kTaken;
 }
 
-int RecipientKey(char* name, std::string* key) {
-  ClearChosenKey();
-  NormalizeNotesName(name);
-  if (ListPublicKeys(name) != 0) return -1;
-  if (KeyIdList().count == 1) {
-    *key = KeyReference(0);
-    return 0;
-  }
-  char copy[256];
-  CopyText(copy, name);
-  const char* domain = GetDomainPart(copy);
-  if (domain && *domain && ListPublicKeys(domain) != 0) return -1;
+// The user's pick among the keys already in the lists.
+int AskAmongListed(const char* name, int role, const char* noneText, std::string* key) {
   if (KeyIdList().count == 0) {
-    if (ListPublicKeys(nullptr) != 0) return -1;
-    if (KeyIdList().count == 0) {
-      ShowError("Unable to find public key for encryption/signing!");
-      return -1;
-    }
+    ShowError("%s", noneText);
+    return -1;
   }
-  // Asked even when the wider listing found a single key: it was not found under this name.
+  SetKeyRole(MessageString(role));
+  ClearChosenKey();
   if (ChooseKey(name) != 0) return -1;
   *key = ChosenKeyReference();
   return 0;
@@ -73,9 +67,16 @@ int RecipientKey(char* name, std::string* key) {
 }  // namespace
 
 int FindSigningKey(char* senderName, std::string* key) {
-  KeyListsReset reset;
   NormalizeNotesName(senderName);
-  if (SigningKeyFromLists(senderName, key) != 0) return -1;
+  Pick pick = TakeOrAsk(senderName, true, kRoleSender, key);
+  if (pick == Pick::kFailed || pick == Pick::kCancelled) return -1;
+  if (pick == Pick::kNoMatch) {
+    KeyListsReset reset;
+    if (ListSecretKeys(nullptr) != 0) return -1;
+    if (AskAmongListed(senderName, kRoleSender, "Unable to find secret key for encryption/signing!",
+                       key) != 0)
+      return -1;
+  }
   SigningKeyFound() = *key;
   return 0;
 }
@@ -87,17 +88,32 @@ void ForgetSigningKey() {
   SigningKeyFound().clear();
 }
 
-int FindRecipientKeys(int count, char* const* recipients, std::vector<std::string>* keys) {
-  KeyListsReset reset;
-  SetKeyRole(MessageString(kRoleRecipient));
-  for (int i = 0; i < count; ++i) {
-    if (!recipients[i]) continue;
-    std::string key;
-    if (RecipientKey(recipients[i], &key) != 0) return -1;
-    keys->push_back(key);
-    FreeKeyLists();
+int LookUpRecipientKey(char* name, std::string* key) {
+  NormalizeNotesName(name);
+  switch (TakeOrAsk(name, false, kRoleRecipient, key)) {
+    case Pick::kTaken:
+      return 0;
+    case Pick::kFailed:
+      return -1;
+    case Pick::kNoMatch:
+    case Pick::kCancelled:
+      break;
   }
-  return 0;
+  return 1;
+}
+
+int ChooseRecipientKeyByHand(char* name, std::string* key) {
+  KeyListsReset reset;
+  NormalizeNotesName(name);
+  char copy[256];
+  CopyText(copy, name);
+  const char* domain = GetDomainPart(copy);
+  // A substring search whatever the domain starts with ("0x..." would name a key id).
+  if (domain && *domain && ListPublicKeys(("*" + std::string(domain)).c_str()) != 0) return -1;
+  if (KeyIdList().count == 0 && ListPublicKeys(nullptr) != 0) return -1;
+  // Asked even when a single key is offered: it was not found under this name.
+  return AskAmongListed(name, kRoleRecipient, "Unable to find public key for encryption/signing!",
+                        key);
 }
 
 }  // namespace vp

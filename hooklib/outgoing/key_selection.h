@@ -1,28 +1,32 @@
 // The keys of one encryption: the sender's signing key and one public key per recipient.
 //
-// A name that matches exactly one key takes it; otherwise the user picks one in "List of
-// possible names" from a wider listing. Keys are named for GnuPG by fingerprint (or 16-digit id),
-// never by the short id the lists show. The key lists are empty after every call.
+// Every name is looked up by the one matching rule (MatchKeys): a key that matches exactly, and
+// alone, is taken without a question; any other match is put to the user in "List of possible
+// names", even a single key. Keys are named for GnuPG by fingerprint (or 16-digit id), never by
+// the short id the lists show. The key lists are empty after every call.
 #pragma once
 #include <string>
-#include <vector>
 
 namespace vp {
 
-// The signing key for `senderName` (normalised in place): the one secret key matching it, else
-// the user's pick among those that match or, with none matching, among all secret keys. 0 with
-// *key set; -1 when GnuPG did not start or no secret key exists (after a message) or the user
-// cancelled. The key found is also remembered as the last signing key.
+// The signing key for `senderName` (normalised in place): the one secret key it matches exactly,
+// else the user's pick among the keys it matches or, with none matching, among all secret keys.
+// 0 with *key set; -1 when GnuPG did not start or no secret key exists (after a message) or the
+// user cancelled. The key found is also remembered as the last signing key.
 int FindSigningKey(char* senderName, std::string* key);
 
 // The key the last successful FindSigningKey found; "" after ForgetSigningKey.
 const std::string& LastSigningKey();
 void ForgetSigningKey();
 
-// Appends to *keys the key of each of `count` recipient names (each normalised in place), in
-// order, one per name (so a key may stand more than once). A name without exactly one key offers
-// the keys of its mail domain, else all public keys. 0; -1 when GnuPG did not start, no public
-// key exists (after a message) or the user cancelled.
-int FindRecipientKeys(int count, char* const* recipients, std::vector<std::string>* keys);
+// The key of recipient `name` (normalised in place): the one key it matches exactly, or the
+// user's pick among the keys it matches. 0 with *key set; 1 when it has no key (none matches, or
+// the user cancelled the choice); -1 when GnuPG did not start (after its message).
+int LookUpRecipientKey(char* name, std::string* key);
+
+// For a recipient without a key whom the user chose to send to anyway: the user picks a key among
+// those of the name's mail domain or, with none there, among all public keys. 0 with *key set;
+// -1 when GnuPG did not start or no public key exists (after a message) or the user cancelled.
+int ChooseRecipientKeyByHand(char* name, std::string* key);
 
 }  // namespace vp

@@ -17,7 +17,10 @@ constexpr int kStartLimitMs = 30000;
 
 int OpenWithDesktop(const std::string& path) {
   SpawnRequest request;
-  request.commandLine = "xdg-open " + QuoteWindowsArgument(path);
+  // xdg-open knows no "--": a relative name such as "--help" is made a path it cannot take
+  // for an option.
+  const std::string operand = (!path.empty() && path[0] == '-') ? "./" + path : path;
+  request.commandLine = "xdg-open " + QuoteWindowsArgument(operand);
   request.captureStdout = false;
   request.timeoutMs = kStartLimitMs;
   SpawnResult result = GetProcessLauncher().Run(request);

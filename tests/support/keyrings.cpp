@@ -24,10 +24,12 @@ const Person kErin{"erin", "Erin Stranger", "erin@example.org", "erin-pass"};
 // Public keys a test adds on its own: user ids with a comma and with quotes.
 const Person kMallory{"mallory", "Mallory Smith, Evil", "m@evil.example", "mallory-pass"};
 const Person kDan{"dan", "Dan \"Q\" Smith", "dan@example.org", "dan-pass"};
+// A name that holds Bob's: GnuPG's plain search finds him for "Bob" and "bob@example.com".
+const Person kJimBob{"jimbob", "Jim Bob", "jimbob@example.com", "jimbob-pass"};
 
 // Marks finished master rings; renamed whenever the people on them change, so a build folder
 // that kept older rings makes them afresh.
-const char* kReady = "ready-with-others";
+const char* kReady = "ready-with-jimbob";
 
 std::string Quote(const std::string& s) {
   return "'" + s + "'";
@@ -138,8 +140,9 @@ std::string Masters(GnuPG v) {
     Generate(v, erin, kErin);
     Generate(v, others, kMallory);
     Generate(v, others, kDan);
+    Generate(v, others, kJimBob);
     fs::create_directories(root);
-    for (const Person* p : {&kMallory, &kDan}) {
+    for (const Person* p : {&kMallory, &kDan, &kJimBob}) {
       std::string out;
       Must(Gpg(v, others,
                "--batch --armor --yes --output " + Quote(root + "/" + p->who + ".asc") +

@@ -33,8 +33,9 @@ std::string UseKeyring(GnuPG version, const std::string& who, const std::string&
 // A fresh empty GnuPG home (mode 0700) whose path is short enough for an agent's sockets.
 std::string FreshHome(const std::string& name);
 
-// Imports the public key of "mallory" (user id "Mallory Smith, Evil <m@evil.example>") or "dan"
-// (user id `Dan "Q" Smith <dan@example.org>`) into the key ring at `home`.
+// Imports the public key of "mallory" (user id "Mallory Smith, Evil <m@evil.example>"), "dan"
+// (user id `Dan "Q" Smith <dan@example.org>`) or "jimbob" (user id "Jim Bob
+// <jimbob@example.com>") into the key ring at `home`.
 void AddPublicKey(GnuPG version, const std::string& home, const std::string& who);
 
 // Stops the agent of a GnuPG 2 home (no-op otherwise) so no process outlives the test.
