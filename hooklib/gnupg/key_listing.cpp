@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "hooklib/core/settings.h"
+#include "hooklib/core/text.h"
 #include "hooklib/core/trace.h"
 #include "hooklib/gnupg/key_match.h"
 #include "hooklib/gnupg/runner.h"
