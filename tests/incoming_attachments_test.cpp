@@ -220,7 +220,7 @@ TEST_P(Attachments, NamesAreShownEscaped) {
   ASSERT_EQ(vp::DoDecryptAttachmentsImpl("Bob", Detached(files).c_str()), 0);
   EXPECT_EQ(Listed(), (Texts{"invoice\\nPS: pay.pdf", "bill\\u202Efdp.exe"}));
   ASSERT_EQ(Events("shell").size(), 1u) << RawLog();
-  EXPECT_EQ(Events("shell")[0]["path"], work_ + "/bill\\u202Efdp.exe");
+  EXPECT_EQ(Events("shell")[0]["path"], work_ + "/bill_u202Efdp.exe");
   EXPECT_EQ(Boxes(), Texts{"Information: " + SignedBox(Format(163, "file", "bill\\u202Efdp.exe.pgp",
                                                               "Alice Example <alice@example.com>"),
                                                        alice_, "alice@example.com")});

@@ -57,6 +57,15 @@ std::string DisplayName(const char* part) {
   return ShownText(name);
 }
 
+// The name a copy of the attachment gets (view copy, proposed save name): the shown name with
+// the backslashes of its escapes made underscores, so no escape reads as a folder separator.
+std::string CopyName(const char* part) {
+  std::string name = DisplayName(part);
+  for (char& c : name)
+    if (c == '\\') c = '_';
+  return name;
+}
+
 // The selected items in ascending order.
 std::vector<int> Selection(Dialog& dialog) {
   std::vector<int> selected;
@@ -75,7 +84,7 @@ void DetachAttachments(Dialog& dialog) {
     std::string source;
     if (!JoinPath(GetTempDir(), part, &source)) return;
     char target[kPathSize];
-    CopyText(target, dialog.ListText(kList, index).c_str());
+    CopyText(target, CopyName(part).c_str());
     if (!AskSaveAsPath(target, sizeof target)) return;
     // Both ways write a private file beside the target that replaces it only when complete: a
     // cancelled or failed run leaves the user's file as it was.
@@ -98,10 +107,11 @@ void ViewAttachments(Dialog& dialog) {
   for (int index : Selection(dialog)) {
     const char* part = FileNamePart(dialog, index);
     std::string source, view;
-    const std::string name = DisplayName(part);
+    const std::string name = CopyName(part);
     // "..pgp" would name the working folder itself, "...pgp" the folder above it.
     if (!IsPlainFileName(name.c_str())) {
-      ShowError("The attachment \"%s\" cannot be viewed: its name is not a file name.", part);
+      ShowError("The attachment \"%s\" cannot be viewed: its name is not a file name.",
+                DisplayName(part).c_str());
       return;
     }
     if (!JoinPath(GetTempDir(), part, &source) || !JoinPath(WorkDir().c_str(), name.c_str(), &view))
@@ -197,7 +207,7 @@ void WipeDetachedFiles(const char* attachments) {
 void RemoveViewCopies(const char* attachments) {
   const std::string dir = WorkDir();
   ForEachToken(attachments, ",", [&](char* entry) {
-    std::string name = DisplayName(GetFileNamePart(entry));
+    std::string name = CopyName(GetFileNamePart(entry));
     std::string path = dir + kPathSeparator + name;
     if (!IsPlainFileName(name.c_str()) || path.size() >= kPathSize) return;
     SetFileReadOnly(path, false);
