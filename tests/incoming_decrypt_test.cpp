@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "hooklib/core/settings.h"
+#include "hooklib/core/startup.h"
 #include "hooklib/core/strings.h"
 #include "hooklib/gnupg/status_lines.h"
 #include "hooklib/incoming/decrypt_verify.h"
 #include "hooklib/incoming/run_verdict.h"
 #include "incoming_fixture.h"
 #include "platform/faults.h"
+#include "platform/segment.h"
 
 namespace vptest {
 namespace {
@@ -134,11 +136,63 @@ TEST_P(IncomingBothVersions, WrongPassphraseAsksAgainUntilRightOrCancelled) {
   EXPECT_EQ(Boxes(), (Texts{wrong159, "Warning: " + Format(147, "email")}));
   EXPECT_EQ(Events("dialog-open").size(), 2u);
 
-  vp::Settings().passphrase[0] = '\0';
+  vp::Passphrase()[0] = '\0';
   UseScript("dialog 104 type 1005 not-bobs; click 1\ndialog 104 click 2\n");
   EXPECT_EQ(Decrypt(encrypted, &out), -1);
   EXPECT_EQ(Boxes(), (Texts{wrong159, "Warning: " + Format(147, "email"), wrong159}));
+  EXPECT_STREQ(vp::Passphrase(), "");
+}
+
+// Prints the passphrase the shared segment holds, as any other process attaching to it sees it.
+int SegmentPassphraseChild(int, char**) {
+  vp::SharedSettings* s = vp::AttachSharedSettings();
+  printf("[%s]\n", s ? s->passphrase : "no segment");
+  vp::DetachSharedSettings();
+  return 0;
+}
+const bool kSegmentChild = RegisterChild("segment-passphrase", SegmentPassphraseChild);
+
+// With caching off the passphrase stays in the decrypting process: a process attaching to the
+// segment while GnuPG runs finds it empty (so a killed process leaves nothing behind), yet the
+// retry after a wrong one and the later runs of the process still get it.
+TEST_P(IncomingBothVersions, WithoutCachingThePassphraseNeverReachesTheSegment) {
+  ASSERT_TRUE(kSegmentChild);
+  std::string encrypted = FromAlice("--recipient bob@example.com --sign --encrypt", kMemo);
+  vp::ProcessAttach();
+  ASSERT_NE(vp::SharedSettingsView(), nullptr) << vp::SharedSettingsFailure();
+  vp::InitialSharedSettings(&vp::Settings());
+  ASSERT_EQ(vp::Settings().cacheInterval, 0u);
+  // Every GnuPG run first has another process look into the segment.
+  std::string seen = dir_ + "/seen.log";
+  std::string wrapper = dir_ + "/gpg-looking.sh";
+  WriteFile(wrapper, "#!/bin/sh\n'" + TestBinary() + "' --child segment-passphrase >> '" + seen +
+                         "' 2>&1\nexec '" + GnuPGProgram(version_) + "' \"$@\"\n");
+  chmod(wrapper.c_str(), 0700);
+  vp::CopyText(vp::Settings().szGpgApp, wrapper.c_str());
+
+  UseScript("dialog 104 type 1005 not-bobs; click 1\ndialog 104 type 1005 still-not; click 1\n" +
+            BobTypes());
+  std::string out;
+  EXPECT_EQ(Decrypt(encrypted, &out), 0);
+  EXPECT_EQ(out, kMemo);
+  EXPECT_EQ(Events("dialog-open").size(), 3u) << "asked three times, the last one right";
+  EXPECT_STREQ(vp::Passphrase(), Bob().passphrase);
+  // The next operation of this process reuses it without asking.
+  EXPECT_EQ(Decrypt(encrypted, &out), 0);
+  EXPECT_EQ(out, kMemo);
+  EXPECT_EQ(Events("dialog-open").size(), 3u);
+
+  std::string looks = ReadFile(seen);
+  size_t runs = 0;
+  for (size_t at = 0; (at = looks.find('\n', at)) != std::string::npos; ++at) ++runs;
+  EXPECT_GE(runs, 4u) << "three decrypt runs and a reused one";
+  std::string empty;
+  for (size_t i = 0; i < runs; ++i) empty += "[]\n";
+  EXPECT_EQ(looks, empty);
   EXPECT_STREQ(vp::Settings().passphrase, "");
+
+  vp::ProcessDetach();
+  EXPECT_STREQ(vp::Passphrase(), "") << "wiped when the library unloads";
 }
 
 TEST_P(IncomingBothVersions, FileModeVerdicts) {

@@ -75,7 +75,7 @@ void PairListing(const ListingKind& kind, char* result) {
 }
 
 int ListKeys(const ListingKind& kind, const char* pattern) {
-  char* result = RunGnuPG(kind.options, pattern, nullptr, Settings().passphrase);
+  char* result = RunGnuPG(kind.options, pattern, nullptr, Passphrase());
   WriteTrace("%s", result);
   if (RunFailed(result)) {
     return -1;

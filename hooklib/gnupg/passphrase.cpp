@@ -21,17 +21,17 @@ constexpr int kWrongPassphrase = 159;
 bool g_cancelled = false;
 
 intptr_t PassphraseProc(Dialog& dialog, DialogMessage message, int controlId, void*) {
-  SharedSettings& s = Settings();
+  char* passphrase = Passphrase();
   if (message == DialogMessage::kInit) {
     CenterWindow(dialog.Window());
-    s.passphrase[0] = '\0';
-    dialog.SetText(kPasswordEdit, s.passphrase);
+    passphrase[0] = '\0';
+    dialog.SetText(kPasswordEdit, passphrase);
     BringToFront(dialog.Window(), kPasswordEdit);
     return 0;
   }
   if (controlId == kIdOk) {
     std::string typed = dialog.Text(kPasswordEdit);
-    CopyText(s.passphrase, typed.c_str());  // at most 255 characters are kept
+    CopyText(passphrase, kPassphraseCapacity, typed.c_str());  // at most 255 characters are kept
     std::fill(typed.begin(), typed.end(), '\0');
     g_cancelled = false;
     dialog.End(kIdOk);
@@ -49,28 +49,29 @@ intptr_t PassphraseProc(Dialog& dialog, DialogMessage message, int controlId, vo
 
 void GetPassphrase(int dialogId) {
   SharedSettings& s = Settings();
+  char* passphrase = Passphrase();
   if (s.bUseAgent) {
     WriteTrace("Delegating to backend agent for user passphrase...");
-    CopyText(s.passphrase, kAgentPlaceholder);
+    CopyText(passphrase, kPassphraseCapacity, kAgentPlaceholder);
     return;
   }
-  if (s.passphrase[0]) return;  // reuse does not renew the lifetime
+  if (passphrase[0]) return;  // reuse does not renew the lifetime
 
   const DialogTemplate* tpl = FindDialogTemplate(dialogId);
   if (!tpl) return;
   g_cancelled = false;
   for (;;) {
     Ui().DialogBox(*tpl, NotesWindow(), PassphraseProc, nullptr);
-    if (s.passphrase[0] || g_cancelled) break;
+    if (passphrase[0] || g_cancelled) break;
     ShowWarning("%s", MessageString(kEmptyPassphrase));
   }
-  if (s.passphrase[0]) s.time_start = static_cast<int32_t>(GetClock().Now());
+  if (passphrase[0]) s.time_start = static_cast<int32_t>(GetClock().Now());
 }
 
 bool AskAgainAfterWrongPassphrase(int dialogId) {
   SharedSettings& s = Settings();
   ShowError("%s", MessageString(kWrongPassphrase));
-  s.passphrase[0] = '\0';
+  Passphrase()[0] = '\0';
   if (s.bUseAgent) {
     // The agent has asked already and had its own retries; the placeholder would only fail
     // again, without end.
@@ -83,7 +84,7 @@ bool AskAgainAfterWrongPassphrase(int dialogId) {
     return false;
   }
   GetPassphrase(dialogId);
-  return s.passphrase[0] != '\0';
+  return Passphrase()[0] != '\0';
 }
 
 }  // namespace vp

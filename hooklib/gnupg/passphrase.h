@@ -1,4 +1,5 @@
-// Passphrase acquisition: the agent, the shared cache, or the passphrase dialog.
+// Passphrase acquisition: the agent, the cache (shared, or this process's own when caching is
+// off), or the passphrase dialog.
 #pragma once
 
 namespace vp {
@@ -8,7 +9,7 @@ constexpr int kDecryptionPassphraseDialog = 104;
 // What GnuPG receives in agent mode; its agent then asks the user itself.
 constexpr const char* kAgentPlaceholder = "qmvtz";
 
-// Afterwards the shared passphrase is non-empty (typed, cached or the agent placeholder) or
+// Afterwards Passphrase() is non-empty (typed, cached or the agent placeholder) or
 // empty (the user cancelled).
 void GetPassphrase(int dialogId);
 

@@ -24,7 +24,7 @@ int ExportOwnPublicKey(char* senderName, const char* path) {
   if (key.empty() && FindSigningKey(senderName, &key) != 0) return -1;
 
   std::string options = "--armor --output " + QuoteWindowsArgument(path) + " --export " + key + " ";
-  char* result = RunGnuPG(options.c_str(), nullptr, nullptr, Settings().passphrase);
+  char* result = RunGnuPG(options.c_str(), nullptr, nullptr, Passphrase());
   WriteTrace("%s", result);
   if (RunFailed(result)) return -1;
   if (!HasStatus(result, "EXPORTED") && result[0] && !StartsWith(result, "gpg: NOTE: ")) {
