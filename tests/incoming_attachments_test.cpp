@@ -8,8 +8,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "hooklib/core/settings.h"
@@ -129,6 +131,78 @@ TEST_P(Attachments, FailedDetachKeepsTheTargetAndCleanUpSparesFilesElsewhere) {
     left.push_back(entry.path().filename());
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (Texts{"plain.txt", "r"}));
+  ExpectAllGone(files);
+}
+
+// The work folder holds decrypted view copies: while the dialog is open nobody else may even
+// list it. Another thread watches the folder's mode for as long as the operation runs.
+TEST_P(Attachments, WorkFolderIsPrivateWhileTheDialogIsOpen) {
+  std::string encrypted = FromAlice("--recipient bob@example.com --encrypt", kMemo);
+  const std::vector<std::pair<std::string, std::string>> files = {{"x.pgp", encrypted},
+                                                                  {"p.txt", kMemo}};
+  std::string list = Detached(files);
+  UseScript("dialog 102 select 1001 \"x\"; click 1014; click 1004\n" + BobTypes() +
+            "shell 42\nshell 42\n");
+  std::atomic<bool> done{false};
+  std::atomic<unsigned> modes{0};
+  std::atomic<bool> seen{false};
+  std::thread watcher([&] {
+    while (!done) {
+      struct stat st;
+      if (stat(work_.c_str(), &st) == 0) {
+        seen = true;
+        modes |= st.st_mode & 07777;
+      }
+      std::this_thread::yield();
+    }
+  });
+  int rc = vp::DoDecryptAttachmentsImpl("Bob", list.c_str());
+  done = true;
+  watcher.join();
+  ASSERT_EQ(rc, 0);
+  Texts opened;
+  for (const auto& e : Events("shell")) opened.push_back(e["path"]);
+  EXPECT_EQ(opened, (Texts{work_ + "/p.txt", work_ + "/x"}));
+  ASSERT_TRUE(seen) << "the work folder was never there";
+  EXPECT_EQ(modes.load(), 0700u) << std::oct << modes.load();
+  ExpectAllGone(files);
+}
+
+// Detach writes beside the chosen target, so a folder on another file system than the
+// temporary folder is no different.
+TEST_P(Attachments, DetachToAnotherFileSystem) {
+  std::string mounted = dir_ + "/elsewhere";
+  std::filesystem::create_directories(mounted);
+  if (geteuid() != 0 ||
+      RunCommand("mount -t tmpfs -o size=4m,mode=0700 tmpfs '" + mounted + "' 2>/dev/null") != 0) {
+    GTEST_SKIP() << "a tmpfs cannot be mounted here (needs root and the mount capability)";
+  }
+  struct Unmount {
+    std::string path;
+    ~Unmount() { RunCommand("umount '" + path + "'"); }
+  } unmount{mounted};
+  struct stat a, b;
+  ASSERT_EQ(stat(mounted.c_str(), &a), 0);
+  ASSERT_EQ(stat(temp_.c_str(), &b), 0);
+  ASSERT_NE(a.st_dev, b.st_dev) << "the mount did not give another file system";
+
+  std::string encrypted = FromAlice("--recipient bob@example.com --encrypt", kMemo);
+  const std::vector<std::pair<std::string, std::string>> files = {{"r.pgp", encrypted},
+                                                                  {"plain.txt", kMemo}};
+  std::string list = Detached(files);
+  vp::Settings().bShowAttLaunchDialog = 0;
+  UseScript(
+      "dialog 102 unselect-all; select-index 1001 1; click 1012; unselect-all;"
+      " select-index 1001 0; click 1012; click 1004\nsave-as " +
+      mounted + "/r\n" + BobTypes() + "save-as " + mounted + "/plain.txt\n");
+  ASSERT_EQ(vp::DoDecryptAttachmentsImpl("Bob", list.c_str()), 0);
+  EXPECT_EQ(ReadFile(mounted + "/r"), kMemo);
+  EXPECT_EQ(ReadFile(mounted + "/plain.txt"), kMemo);
+  Texts left;
+  for (const auto& entry : std::filesystem::directory_iterator(mounted))
+    left.push_back(entry.path().filename());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (Texts{"plain.txt", "r"})) << "no scratch file stays behind";
   ExpectAllGone(files);
 }
 
