@@ -52,7 +52,7 @@ class GnuPGPassphrase : public vptest::UiFixture {
 TEST_F(GnuPGPassphrase, TypedPassphraseIsCachedAndReusedWithoutRenewal) {
   UseScript("dialog 103 type 1005 s3cret words; click 1\n");
   vp::GetPassphrase(vp::kSigningPassphraseDialog);
-  EXPECT_STREQ(vp::Settings().passphrase, "s3cret words");
+  EXPECT_STREQ(vp::Passphrase(), "s3cret words");
   EXPECT_EQ(vp::Settings().time_start, 1800000000);
   // The password never reaches the transcript, only its length.
   EXPECT_EQ(RawLog().find("s3cret"), std::string::npos);
@@ -66,7 +66,7 @@ TEST_F(GnuPGPassphrase, TypedPassphraseIsCachedAndReusedWithoutRenewal) {
 TEST_F(GnuPGPassphrase, EmptyEntryWarnsAndAsksAgainUntilCancel) {
   UseScript("dialog 104 click 1\ndialog 104 click 2\n");
   vp::GetPassphrase(vp::kDecryptionPassphraseDialog);
-  EXPECT_STREQ(vp::Settings().passphrase, "");
+  EXPECT_STREQ(vp::Passphrase(), "");
   EXPECT_EQ(vp::Settings().time_start, 0);
   EXPECT_EQ(Events("dialog-open").size(), 2u);
   auto boxes = Events("message");
@@ -136,16 +136,16 @@ TEST_F(GnuPGPassphrase, ADialogThatCannotBeShownIsACancel) {
 TEST_F(GnuPGPassphrase, LongPassphrasesAreCutTo255) {
   UseScript("dialog 103 type 1005 " + std::string(300, 'k') + "; click 1\n");
   vp::GetPassphrase(vp::kSigningPassphraseDialog);
-  EXPECT_EQ(strlen(vp::Settings().passphrase), 255u);
+  EXPECT_EQ(strlen(vp::Passphrase()), 255u);
 }
 
 TEST_F(GnuPGPassphrase, AgentModeSendsThePlaceholder) {
   std::string trace = dir_ + "/trace.log";
   vptest::WriteConfigKey({vptest::Str("TraceFile", trace)});
-  vp::CopyText(vp::Settings().passphrase, "cached");
+  vp::CopyText(vp::Passphrase(), vp::kPassphraseCapacity, "cached");
   vp::Settings().bUseAgent = 1;
   vp::GetPassphrase(vp::kSigningPassphraseDialog);
-  EXPECT_STREQ(vp::Settings().passphrase, "qmvtz");
+  EXPECT_STREQ(vp::Passphrase(), "qmvtz");
   EXPECT_EQ(vp::Settings().time_start, 0);
   EXPECT_TRUE(Events("dialog-open").empty());
   EXPECT_EQ(vptest::ReadFile(trace), "Delegating to backend agent for user passphrase...\r\n");
@@ -277,7 +277,7 @@ TEST_F(GnuPGPassphrase, AgentModeEndToEndWithWrongPassphrases) {
   int runs = 0;
   for (;;) {
     ++runs;
-    char* r = vp::RunGnuPG(options.c_str(), plain.c_str(), out.c_str(), vp::Settings().passphrase);
+    char* r = vp::RunGnuPG(options.c_str(), plain.c_str(), out.c_str(), vp::Passphrase());
     if (!vp::RunReportsWrongPassphrase(r)) break;
     if (!vp::AskAgainAfterWrongPassphrase(vp::kSigningPassphraseDialog)) break;
     ASSERT_LT(runs, 4);
@@ -288,10 +288,10 @@ TEST_F(GnuPGPassphrase, AgentModeEndToEndWithWrongPassphrases) {
   auto boxes = Events("message");
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0]["text"], vp::MessageString(159));
-  EXPECT_STREQ(vp::Settings().passphrase, "");
+  EXPECT_STREQ(vp::Passphrase(), "");
   // The next operation goes to the agent again, which now gets the right one.
   vp::GetPassphrase(vp::kSigningPassphraseDialog);
-  char* r = vp::RunGnuPG(options.c_str(), plain.c_str(), out.c_str(), vp::Settings().passphrase);
+  char* r = vp::RunGnuPG(options.c_str(), plain.c_str(), out.c_str(), vp::Passphrase());
   EXPECT_FALSE(vp::RunReportsWrongPassphrase(r)) << r;
   EXPECT_NE(vptest::ReadFile(out).find("BEGIN PGP SIGNATURE"), std::string::npos);
   vptest::StopAgent(home);
@@ -352,7 +352,7 @@ int TypePassphraseChild(int, char**) {
 int PrintPassphraseChild(int, char**) {
   vp::ProcessAttach();
   vp::GetPassphrase(vp::kDecryptionPassphraseDialog);
-  printf("%s", vp::Settings().passphrase);
+  printf("%s", vp::Passphrase());
   vp::ProcessDetach();
   return 0;
 }

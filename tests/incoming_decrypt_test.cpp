@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "hooklib/core/settings.h"
+#include "hooklib/core/startup.h"
 #include "hooklib/core/strings.h"
 #include "hooklib/gnupg/status_lines.h"
 #include "hooklib/incoming/decrypt_verify.h"
 #include "hooklib/incoming/run_verdict.h"
 #include "incoming_fixture.h"
 #include "platform/faults.h"
+#include "platform/segment.h"
 
 namespace vptest {
 namespace {
@@ -134,11 +136,63 @@ TEST_P(IncomingBothVersions, WrongPassphraseAsksAgainUntilRightOrCancelled) {
   EXPECT_EQ(Boxes(), (Texts{wrong159, "Warning: " + Format(147, "email")}));
   EXPECT_EQ(Events("dialog-open").size(), 2u);
 
-  vp::Settings().passphrase[0] = '\0';
+  vp::Passphrase()[0] = '\0';
   UseScript("dialog 104 type 1005 not-bobs; click 1\ndialog 104 click 2\n");
   EXPECT_EQ(Decrypt(encrypted, &out), -1);
   EXPECT_EQ(Boxes(), (Texts{wrong159, "Warning: " + Format(147, "email"), wrong159}));
+  EXPECT_STREQ(vp::Passphrase(), "");
+}
+
+// Prints the passphrase the shared segment holds, as any other process attaching to it sees it.
+int SegmentPassphraseChild(int, char**) {
+  vp::SharedSettings* s = vp::AttachSharedSettings();
+  printf("[%s]\n", s ? s->passphrase : "no segment");
+  vp::DetachSharedSettings();
+  return 0;
+}
+const bool kSegmentChild = RegisterChild("segment-passphrase", SegmentPassphraseChild);
+
+// With caching off the passphrase stays in the decrypting process: a process attaching to the
+// segment while GnuPG runs finds it empty (so a killed process leaves nothing behind), yet the
+// retry after a wrong one and the later runs of the process still get it.
+TEST_P(IncomingBothVersions, WithoutCachingThePassphraseNeverReachesTheSegment) {
+  ASSERT_TRUE(kSegmentChild);
+  std::string encrypted = FromAlice("--recipient bob@example.com --sign --encrypt", kMemo);
+  vp::ProcessAttach();
+  ASSERT_NE(vp::SharedSettingsView(), nullptr) << vp::SharedSettingsFailure();
+  vp::InitialSharedSettings(&vp::Settings());
+  ASSERT_EQ(vp::Settings().cacheInterval, 0u);
+  // Every GnuPG run first has another process look into the segment.
+  std::string seen = dir_ + "/seen.log";
+  std::string wrapper = dir_ + "/gpg-looking.sh";
+  WriteFile(wrapper, "#!/bin/sh\n'" + TestBinary() + "' --child segment-passphrase >> '" + seen +
+                         "' 2>&1\nexec '" + GnuPGProgram(version_) + "' \"$@\"\n");
+  chmod(wrapper.c_str(), 0700);
+  vp::CopyText(vp::Settings().szGpgApp, wrapper.c_str());
+
+  UseScript("dialog 104 type 1005 not-bobs; click 1\ndialog 104 type 1005 still-not; click 1\n" +
+            BobTypes());
+  std::string out;
+  EXPECT_EQ(Decrypt(encrypted, &out), 0);
+  EXPECT_EQ(out, kMemo);
+  EXPECT_EQ(Events("dialog-open").size(), 3u) << "asked three times, the last one right";
+  EXPECT_STREQ(vp::Passphrase(), Bob().passphrase);
+  // The next operation of this process reuses it without asking.
+  EXPECT_EQ(Decrypt(encrypted, &out), 0);
+  EXPECT_EQ(out, kMemo);
+  EXPECT_EQ(Events("dialog-open").size(), 3u);
+
+  std::string looks = ReadFile(seen);
+  size_t runs = 0;
+  for (size_t at = 0; (at = looks.find('\n', at)) != std::string::npos; ++at) ++runs;
+  EXPECT_GE(runs, 4u) << "three decrypt runs and a reused one";
+  std::string empty;
+  for (size_t i = 0; i < runs; ++i) empty += "[]\n";
+  EXPECT_EQ(looks, empty);
   EXPECT_STREQ(vp::Settings().passphrase, "");
+
+  vp::ProcessDetach();
+  EXPECT_STREQ(vp::Passphrase(), "") << "wiped when the library unloads";
 }
 
 TEST_P(IncomingBothVersions, FileModeVerdicts) {
@@ -258,6 +312,46 @@ TEST_P(IncomingBothVersions, EverySignatureJudgedFromStatusLinesInAnyLanguage) {
                  "\nSigning key ID: " + Grouped(erinFpr.substr(24)),
              "Warning: This email signed as " + frank + bad +
                  "\nSigning key ID: " + Grouped(frankFpr.substr(24))}));
+}
+
+// A signature by a key whose owner revoked it is caught by either version: an RSA key (which
+// GnuPG 1.4 reads too) is made and revoked by GnuPG 2, whose key maker writes the revocation.
+TEST_P(IncomingBothVersions, SignatureByARevokedKeyIsToldWithEitherVersion) {
+  const std::string frank = FreshHome(std::string("frank-") + GnuPGName(version_));
+  WriteFile(frank + "/params",
+            "Key-Type: RSA\nKey-Length: 1024\nKey-Usage: sign\nName-Real: Frank Stranger\n"
+            "Name-Email: frank@example.org\n%no-protection\n%commit\n");
+  std::string made;
+  ASSERT_EQ(Gpg(GnuPG::k2, frank, "--batch --gen-key '" + frank + "/params'", &made), 0) << made;
+  const std::string frankFpr = Fingerprint(GnuPG::k2, frank, "frank@example.org");
+  std::string revocation = ReadFile(frank + "/openpgp-revocs.d/" + frankFpr + ".rev");
+  revocation.erase(revocation.find(":-----BEGIN"), 1);  // GnuPG guards it against accidents
+  WriteFile(dir_ + "/plain.txt", kMemo);
+  ASSERT_EQ(Gpg(GnuPG::k2, frank,
+                "--batch --yes --local-user frank@example.org -o '" + dir_ +
+                    "/memo.asc' --clearsign '" + dir_ + "/plain.txt'",
+                &made),
+            0)
+      << made;
+  std::string exported;
+  ASSERT_EQ(Gpg(GnuPG::k2, frank, "--armor --export frank@example.org", &exported), 0);
+  StopAgent(frank);
+  // Two imports: GnuPG 1.4 reads only the first armoured block of a file.
+  WriteFile(dir_ + "/frank.asc", exported.substr(exported.find("-----BEGIN")));
+  WriteFile(dir_ + "/frank.rev", revocation);
+  for (const char* file : {"/frank.asc", "/frank.rev"}) {
+    ASSERT_EQ(Gpg(version_, bob_, "--batch --import '" + dir_ + file + "'", &made), 0) << made;
+  }
+  Gpg(version_, bob_, "--with-colons --list-keys frank@example.org", &made);
+  ASSERT_NE(made.find("pub:r:"), std::string::npos) << "Bob's ring holds the key as revoked";
+
+  UseScript(BobTypes());
+  std::string out;
+  EXPECT_EQ(Decrypt(ReadFile(dir_ + "/memo.asc"), &out), 0);
+  EXPECT_EQ(out, kMemo);
+  EXPECT_EQ(Boxes(), Texts{"Warning: This email is signed by Frank Stranger <frank@example.org>, "
+                           "but the signing key has been revoked.\nSigning key fingerprint: " +
+                           Grouped(frankFpr)});
 }
 
 TEST_P(IncomingBothVersions, FileSignedByAStrangerGetsTheFileMessage) {
@@ -412,6 +506,16 @@ TEST(IncomingStatusLines, SignedTextCutShortIsDamaged) {
   EXPECT_EQ(vp::ReadDecryptRun("[GNUPG:] NODATA 1\n", 2).outcome, RunOutcome::kNoData);
 }
 
+// Decryption that begins and never ends: GnuPG stopped in the middle of the stream.
+TEST(IncomingStatusLines, DecryptionThatNeverEndsIsDamaged) {
+  using vp::RunOutcome;
+  const std::string begun =
+      "[GNUPG:] BEGIN_DECRYPTION\n[GNUPG:] DECRYPTION_INFO 2 9\n[GNUPG:] PLAINTEXT 62 0 \n";
+  EXPECT_EQ(vp::ReadDecryptRun(begun.c_str(), 0).outcome, RunOutcome::kDamaged);
+  EXPECT_EQ(vp::ReadDecryptRun((begun + "[GNUPG:] END_DECRYPTION\n").c_str(), 0).outcome,
+            RunOutcome::kComplete);
+}
+
 // Exits before or at the first GnuPG run leave nothing behind either.
 class IncomingEarlyExits : public IncomingFixture {
  protected:
@@ -420,6 +524,27 @@ class IncomingEarlyExits : public IncomingFixture {
     StartWith(GnuPG::k1);
   }
 };
+
+// A stand-in GnuPG writes part of a plaintext and stops without ending the decryption, with
+// exit code 0: nothing of it reaches the caller.
+TEST_F(IncomingEarlyExits, DecryptionStoppedMidStreamHandsNothingOver) {
+  std::string standIn = dir_ + "/gpg-stops.sh";
+  WriteFile(standIn, std::string("#!/bin/sh\n[ \"$1\" = --version ] && exec '") +
+                         GnuPGProgram(GnuPG::k1) +
+                         "' --version\n"
+                         "while [ $# -gt 0 ]; do [ \"$1\" = -o ] && out=\"$2\"; shift; done\n"
+                         "printf 'Meet at no' > \"$out\"\n"
+                         "echo '[GNUPG:] BEGIN_DECRYPTION'\necho '[GNUPG:] DECRYPTION_INFO 2 9'\n"
+                         "echo '[GNUPG:] PLAINTEXT 62 0 '\nexit 0\n");
+  chmod(standIn.c_str(), 0700);
+  vp::CopyText(vp::Settings().szGpgApp, standIn.c_str());
+  UseScript(BobTypes());
+  std::string out;
+  EXPECT_EQ(Decrypt("-----BEGIN PGP MESSAGE-----\n\nhQEMA\n-----END PGP MESSAGE-----\n", &out), -1);
+  EXPECT_EQ(out, "<none>");
+  EXPECT_EQ(Boxes(), Texts{"Error: This email is damaged or was altered: GnuPG found it "
+                           "incomplete or changed. It is not opened."});
+}
 
 TEST_F(IncomingEarlyExits, CancelledPassphraseAndMissingGnuPG) {
   std::string out;

@@ -141,6 +141,35 @@ TEST_P(IncomingKeys, EnterOnlyImportsAndWhatFailedIsTold) {
   EXPECT_EQ(Events("dialog-open").back()["id"], 115);
 }
 
+// GnuPG reports the key as taken (IMPORT_OK) but it never reaches Bob's ring: a stand-in sends
+// the ring import to another home, as a ring write that fails after the report would. The key
+// ring itself is asked, and the import is told as failed, with either version.
+TEST_P(IncomingKeys, ImportReportedButNotOnTheRingIsAFailure) {
+  const std::string elsewhere = FreshHome(std::string("elsewhere-") + GnuPGName(version_));
+  const std::string standIn = dir_ + "/gpg-misplaces.sh";
+  const std::string real = GnuPGProgram(version_);
+  WriteFile(standIn,
+            "#!/bin/sh\ncase \" $* \" in\n  *\" --homedir \"*) ;;\n"
+            "  *\" --import \"*) exec '" +
+                real + "' --homedir '" + elsewhere +
+                "' \"$@\" ;;\n"
+                "esac\nexec '" +
+                real + "' \"$@\"\n");
+  chmod(standIn.c_str(), 0700);
+  vp::CopyText(vp::Settings().szGpgApp, standIn.c_str());
+  std::string keyFile = dir_ + "/erin.asc";
+  WriteFile(keyFile, ExportKey(erin_, "erin@example.org"));
+  UseScript(BobTypes() + "dialog 106 click 1009; click 1004\n");
+  EXPECT_EQ(vp::FindKeysInFile(keyFile.c_str()), 0);
+  EXPECT_EQ(Gpg(version_, elsewhere, "--list-keys erin@example.org"), 0)
+      << "the stand-in's import took the key";
+  EXPECT_FALSE(BobHas("erin@example.org"));
+  EXPECT_TRUE(Boxes().empty()) << testing::PrintToString(Boxes());
+  ASSERT_FALSE(Events("dialog-open").empty());
+  EXPECT_EQ(Events("dialog-open").back()["id"], 115);
+  StopAgent(elsewhere);
+}
+
 // A block holding Carol's public key and somebody's secret key: only Carol's key is offered, and
 // Import and Import-and-Sign bring in her public key alone, never the secret key or its public
 // part.

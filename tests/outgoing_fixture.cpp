@@ -41,6 +41,7 @@ void OutgoingFixture::SetUp() {
   vp::CopyText(s.szGpgApp, GnuPGProgram(GetParam()));
   s.bUseAgent = 0;
   s.passphrase[0] = '\0';
+  vp::WipeOwnPassphrase();
   vp::Options() = vp::EncryptionOptions{};
   vp::FreeRecipientTable();
   vp::ClearRecipientTable();

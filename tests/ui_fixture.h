@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "hooklib/core/settings.h"
 #include "platform/ui.h"
 #include "support/test_env.h"
 
@@ -21,6 +22,8 @@ class UiFixture : public testing::Test {
     script_ = dir_ + "/answers.txt";
     setenv("VEILPOST_UI_LOG", log_.c_str(), 1);
     UseScript("");
+    // Without caching the passphrase stays in this process: no test inherits the last one's.
+    vp::WipeOwnPassphrase();
   }
 
   void TearDown() override {

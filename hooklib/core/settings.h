@@ -11,6 +11,15 @@ namespace vp {
 // could not be attached, so callers never see null.
 SharedSettings& Settings();
 
+// The passphrase every GnuPG run of this process receives. With caching on it is the shared
+// segment's, reused by every process; with caching off (cacheInterval 0) nobody else needs it, so
+// it stays in this process's own memory and never reaches the segment, where it would outlive a
+// process that was killed. Capacity kPassphraseCapacity, including the terminating zero.
+char* Passphrase();
+constexpr size_t kPassphraseCapacity = sizeof(SharedSettings::passphrase);
+// Overwrites the process's own passphrase (the shared one is emptied where the cache rules say).
+void WipeOwnPassphrase();
+
 // Seconds a GnuPG run may take before it is stopped ("GpgTimeout"); 0, the default, waits for
 // as long as GnuPG takes. Per process: read from the configuration when the library loads.
 uint32_t& GnuPGTimeoutSeconds();

@@ -48,6 +48,7 @@ void ProcessAttach() {
 
 void ProcessDetach() {
   if (Settings().cacheInterval == 0) Settings().passphrase[0] = '\0';
+  WipeOwnPassphrase();
   FreeRecipientTable();
   DetachSharedSettings();
 }

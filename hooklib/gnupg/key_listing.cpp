@@ -42,7 +42,7 @@ std::vector<ListedKey> UsableKeys(const char* listing, bool secret) {
 
 // Runs the listing; its text, or null when GnuPG did not start (after showing why).
 const char* RunListing(const ListingKind& kind, const char* pattern) {
-  char* result = RunGnuPG(kind.options, pattern, nullptr, Settings().passphrase);
+  char* result = RunGnuPG(kind.options, pattern, nullptr, Passphrase());
   WriteTrace("%s", result);
   return RunFailed(result) ? nullptr : result;
 }

@@ -22,17 +22,17 @@ constexpr int kWrongPassphrase = 159;
 int g_wrong = 0;
 
 intptr_t PassphraseProc(Dialog& dialog, DialogMessage message, int controlId, void*) {
-  SharedSettings& s = Settings();
+  char* passphrase = Passphrase();
   if (message == DialogMessage::kInit) {
     CenterWindow(dialog.Window());
-    s.passphrase[0] = '\0';
-    dialog.SetText(kPasswordEdit, s.passphrase);
+    passphrase[0] = '\0';
+    dialog.SetText(kPasswordEdit, passphrase);
     BringToFront(dialog.Window(), kPasswordEdit);
     return 0;
   }
   if (controlId == kIdOk) {
     std::string typed = dialog.Text(kPasswordEdit);
-    CopyText(s.passphrase, typed.c_str());  // at most 255 characters are kept
+    CopyText(passphrase, kPassphraseCapacity, typed.c_str());  // at most 255 characters are kept
     std::fill(typed.begin(), typed.end(), '\0');
     dialog.End(kIdOk);
     return 1;
@@ -49,14 +49,15 @@ intptr_t PassphraseProc(Dialog& dialog, DialogMessage message, int controlId, vo
 // closed any other way, is a Cancel (never an empty entry to ask about again).
 void AskForPassphrase(int dialogId) {
   SharedSettings& s = Settings();
+  char* passphrase = Passphrase();
   const DialogTemplate* tpl = FindDialogTemplate(dialogId);
   if (!tpl) return;
   for (int shown = 1;; ++shown) {
     if (Ui().DialogBox(*tpl, NotesWindow(), PassphraseProc, nullptr) != kIdOk) {
-      s.passphrase[0] = '\0';
+      passphrase[0] = '\0';
       return;
     }
-    if (s.passphrase[0]) break;
+    if (passphrase[0]) break;
     if (shown == kMaxPassphraseAttempts) {
       ShowWarning("No passphrase was entered %d times in a row: the operation is abandoned.",
                   kMaxPassphraseAttempts);
@@ -79,19 +80,20 @@ int64_t PassphraseSecondsLeft(int64_t now, int32_t start, uint32_t intervalMinut
 
 void GetPassphrase(int dialogId) {
   SharedSettings& s = Settings();
+  char* passphrase = Passphrase();
   g_wrong = 0;  // a new operation
   if (s.bUseAgent) {
     WriteTrace("Delegating to backend agent for user passphrase...");
-    CopyText(s.passphrase, kAgentPlaceholder);
+    CopyText(passphrase, kPassphraseCapacity, kAgentPlaceholder);
     return;
   }
-  if (s.passphrase[0]) return;  // reuse does not renew the lifetime
+  if (passphrase[0]) return;  // reuse does not renew the lifetime
   AskForPassphrase(dialogId);
 }
 
 bool AskAgainAfterWrongPassphrase(int dialogId) {
   SharedSettings& s = Settings();
-  s.passphrase[0] = '\0';
+  Passphrase()[0] = '\0';
   if (++g_wrong >= kMaxPassphraseAttempts) {
     ShowError(
         "The passphrase you have entered is incorrect.\nIt was wrong %d times in a row: the "
@@ -112,7 +114,7 @@ bool AskAgainAfterWrongPassphrase(int dialogId) {
     return false;
   }
   AskForPassphrase(dialogId);
-  return s.passphrase[0] != '\0';
+  return Passphrase()[0] != '\0';
 }
 
 }  // namespace vp

@@ -1,4 +1,5 @@
-// Passphrase acquisition: the agent, the shared cache, or the passphrase dialog.
+// Passphrase acquisition: the agent, the cache (shared, or this process's own when caching is
+// off), or the passphrase dialog.
 #pragma once
 #include <cstdint>
 
@@ -13,7 +14,7 @@ constexpr const char* kAgentPlaceholder = "qmvtz";
 // wrong passphrases before the operation does. Every retry ends.
 constexpr int kMaxPassphraseAttempts = 3;
 
-// Afterwards the shared passphrase is non-empty (typed, cached or the agent placeholder) or
+// Afterwards Passphrase() is non-empty (typed, cached or the agent placeholder) or
 // empty (the user cancelled, the dialog could not be shown, or nothing was typed
 // kMaxPassphraseAttempts times). Starts an operation: its count of wrong passphrases is 0.
 void GetPassphrase(int dialogId);

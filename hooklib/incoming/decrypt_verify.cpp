@@ -50,7 +50,7 @@ struct KeyListsCleanup {
 // The traced run result, or null after the runner's failure (GnuPG not started, not answering
 // or killed) was shown.
 const char* RunDecrypt(const char* input, const char* output) {
-  char* result = RunGnuPG("--decrypt", input, output, Settings().passphrase);
+  char* result = RunGnuPG("--decrypt", input, output, Passphrase());
   WriteTrace("%s", result);
   return RunFailed(result) ? nullptr : result;
 }
@@ -110,7 +110,7 @@ bool HasMessageArmour(const char* text) {
 
 bool PassphraseReady() {
   GetPassphrase(kDecryptionPassphraseDialog);
-  return Settings().passphrase[0] != '\0';
+  return Passphrase()[0] != '\0';
 }
 
 // Hands the plaintext to the caller as a malloc'ed text; false when memory ran out.

@@ -30,7 +30,7 @@ bool HasShowOnlyImport() {
 
 // One run, traced; the run result, or null after the runner's failure was shown.
 const char* Run(const std::string& options, const char* input) {
-  char* result = RunGnuPG(options.c_str(), input, nullptr, Settings().passphrase);
+  char* result = RunGnuPG(options.c_str(), input, nullptr, Passphrase());
   WriteTrace("%s", result);
   if (RunFailed(result)) {
     return nullptr;

@@ -53,8 +53,8 @@ struct RingEntry {
 
 RingEntry LookOnRing(const char* reference) {
   RingEntry entry;
-  const char* listing = RunGnuPG("--with-colons --fixed-list-mode --list-sigs", reference, nullptr,
-                                 Settings().passphrase);
+  const char* listing =
+      RunGnuPG("--with-colons --fixed-list-mode --list-sigs", reference, nullptr, Passphrase());
   WriteTrace("%s", listing);
   ForEachToken(listing, "\r\n", [&](const char* line) {
     if (StartsWith(line, "pub:")) entry.listed = true;
@@ -91,7 +91,7 @@ bool ImportedEveryListedKey(const char* result) {
 // One traced run; its result, copied (the runner's buffer serves the next run), or false after
 // the runner's failure was shown.
 bool RunTraced(const std::string& options, const char* input, std::string* result) {
-  char* run = RunGnuPG(options.c_str(), input, nullptr, Settings().passphrase);
+  char* run = RunGnuPG(options.c_str(), input, nullptr, Passphrase());
   WriteTrace("%s", run);
   if (RunFailed(run)) return false;
   *result = run;
@@ -179,7 +179,7 @@ void ShowKeyImportDialog(const char* caption, const char* source) {
 }
 
 int ImportListedKeys(int sign) {
-  const char* passphrase = Settings().passphrase;
+  const char* passphrase = Passphrase();
   // An export naming no key would take every key the source holds.
   if (KeyIdList().count == 0) {
     ShowError("There are no listed keys to import.");
@@ -206,7 +206,7 @@ int ImportListedKeys(int sign) {
     // never vouched for in public. In the order collected; the key id list names each key by
     // its fingerprint. A key with several user ids is first asked "sign all user ids?" and only
     // then for the confirmation the runner answers: hence the extra "Y".
-    char answers[sizeof Settings().passphrase + 2];
+    char answers[kPassphraseCapacity + 2];
     snprintf(answers, sizeof answers, "%s\nY", passphrase);
     const StringList& keys = KeyIdList();
     const StringList& users = UserIdList();

@@ -59,11 +59,11 @@ struct ScrubbedText {
 
 bool PassphraseGiven() {
   GetPassphrase(kSigningPassphraseDialog);
-  return Settings().passphrase[0] != '\0';
+  return Passphrase()[0] != '\0';
 }
 
 char* Run(const std::string& options, const char* input, const char* output) {
-  char* result = RunGnuPG(options.c_str(), input, output, Settings().passphrase);
+  char* result = RunGnuPG(options.c_str(), input, output, Passphrase());
   WriteTrace("%s", result);
   return result;
 }

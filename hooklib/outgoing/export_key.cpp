@@ -24,7 +24,7 @@ int ExportOwnPublicKey(char* senderName, const char* path) {
   if (key.empty() && FindSigningKey(senderName, &key) != 0) return -1;
 
   std::string options = "--armor --output " + QuoteWindowsArgument(path) + " --export";
-  char* result = RunGnuPG(options.c_str(), key.c_str(), nullptr, Settings().passphrase);
+  char* result = RunGnuPG(options.c_str(), key.c_str(), nullptr, Passphrase());
   WriteTrace("%s", result);
   if (RunFailed(result)) return -1;
   if (!HasStatus(result, "EXPORTED") && result[0] && !StartsWith(result, "gpg: NOTE: ")) {
