@@ -111,7 +111,7 @@ void ViewAttachments(Dialog& dialog) {
     // "..pgp" would name the working folder itself, "...pgp" the folder above it.
     if (!IsPlainFileName(name.c_str())) {
       ShowError("The attachment \"%s\" cannot be viewed: its name is not a file name.",
-                DisplayName(part).c_str());
+                ShownText(part).c_str());
       return;
     }
     if (!JoinPath(GetTempDir(), part, &source) || !JoinPath(WorkDir().c_str(), name.c_str(), &view))
