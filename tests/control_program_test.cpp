@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -52,7 +53,12 @@ class ControlProgram : public UiFixture {
     UiFixture::TearDown();
   }
 
-  void SetTime(int64_t t) { WriteFile(clockFile_, std::to_string(t)); }
+  // Replaced whole, so a running corvane never reads a half-written (empty) clock file and falls
+  // back to the real time.
+  void SetTime(int64_t t) {
+    WriteFile(clockFile_ + ".new", std::to_string(t));
+    ASSERT_EQ(std::rename((clockFile_ + ".new").c_str(), clockFile_.c_str()), 0);
+  }
 
   pid_t Start() {
     std::string program = std::string(VP_BIN_DIR) + "/corvane";
