@@ -68,10 +68,10 @@ int main(int argc, char** argv) {
     printf("result %d\n", vp::DoDecryptAttachmentsImpl("Alice", "report.doc.pgp,notes.txt"));
   } else if (which == "103") {
     s.bUseAgent = 0;
-    s.passphrase[0] = '\0';
+    vp::Passphrase()[0] = '\0';  // the segment's, or this process's own without caching
     vp::GetPassphrase(vp::kSigningPassphraseDialog);
-    printf("passphrase length %zu\n", strlen(s.passphrase));
-    s.passphrase[0] = '\0';
+    printf("passphrase length %zu\n", strlen(vp::Passphrase()));
+    vp::Passphrase()[0] = '\0';
   } else if (which == "106") {
     AddKey("0123456789ABCDEF", "Bob Example <bob@example.com>");
     AddKey("FEDCBA9876543210", "Carol Example <carol@example.com>");
