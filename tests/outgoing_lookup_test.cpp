@@ -2,7 +2,9 @@
 // an exact match goes without a question; what the memo is encrypted to is read from its packets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <set>
 
 #include "notesemu/directory_tools.h"
 #include "outgoing_fixture.h"
@@ -84,6 +86,53 @@ TEST_P(OutgoingLookup, ExactMatchesGoSilentlyForRecipientsAndSender) {
   EXPECT_EQ(SendWith(signOnly, "", 0, "ALICE example"), (std::vector<int>{101}));
   std::string status = BobOpens(MailBody(), nullptr);
   EXPECT_NE(status.find("[GNUPG:] VALIDSIG " + Ref(Alice().email)), std::string::npos) << status;
+}
+
+// Dave holds two secret keys under one user id: signing as Dave offers both, and the key he picks
+// is the one that signs.
+TEST_P(OutgoingLookup, TwoSigningKeysForTheSenderAreOfferedAndTheChosenOneSigns) {
+  const std::string dave = UseKeyring(GetParam(), "dave", dir_);
+  std::string listing;
+  ASSERT_EQ(Gpg(GetParam(), dave,
+                "--with-colons --fixed-list-mode --with-fingerprint --list-secret-keys "
+                "dave@example.net",
+                &listing),
+            0);
+  std::set<std::string> primaries;  // the fingerprint line right after each secret key line
+  bool afterPrimary = false;
+  for (size_t start = 0, end; start < listing.size(); start = end + 1) {
+    end = listing.find('\n', start);
+    if (end == std::string::npos) end = listing.size();
+    const std::string line = listing.substr(start, end - start);
+    if (afterPrimary && line.rfind("fpr:", 0) == 0) {
+      size_t field = 0, pos = 0;
+      for (; field < 9 && pos != std::string::npos; ++field) pos = line.find(':', pos + 1);
+      if (pos != std::string::npos) primaries.insert(line.substr(pos + 1, 40));
+    }
+    afterPrimary = line.rfind("sec:", 0) == 0;
+  }
+  ASSERT_EQ(primaries.size(), 2u) << listing;
+
+  const std::string signOnly = "dialog 101 uncheck 1011; uncheck 1010; click 1\n";
+  EXPECT_EQ(SendWith(signOnly + "dialog 107 select-index 1011 1; click 1\n" +
+                         "dialog 103 type 1005 dave-pass; click 1\n",
+                     "", 0, "Dave Example/Acme"),
+            (std::vector<int>{101, 107, 103}));
+  std::vector<std::string> offered = ListedIn(107);
+  ASSERT_EQ(offered.size(), 2u);
+  std::set<std::string> shown;
+  for (const std::string& line : offered) shown.insert(FingerprintShownIn(line));
+  EXPECT_EQ(shown, primaries);
+  EXPECT_EQ(Caption107(),
+            "The sender name \"Dave Example\" is ambiguous. Please choose the correct name!");
+  // The list box sorts its lines; the second of them was picked.
+  std::sort(offered.begin(), offered.end());
+  const std::string chosen = FingerprintShownIn(offered[1]);
+  std::string status;
+  Gpg(GetParam(), dave, "--status-fd 1 --verify " + MailBody(), &status);
+  EXPECT_NE(status.find("[GNUPG:] VALIDSIG " + chosen), std::string::npos) << status;
+  EXPECT_EQ(status.find("[GNUPG:] VALIDSIG " + FingerprintShownIn(offered[0])), std::string::npos);
+  StopAgent(dave);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothVersions, OutgoingLookup, testing::Values(GnuPG::k1, GnuPG::k2),
