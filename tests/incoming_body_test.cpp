@@ -226,8 +226,17 @@ TEST_F(IncomingHost, HandOverIsPrivateAndNeverFollowsAPlantedName) {
   EXPECT_FALSE(fs::is_symlink(handOver));
   EXPECT_EQ(ReadFile(handOver), "> quoted");
 
+  // A FIFO under the name is neither written through nor removed: the call fails and says so.
   fs::remove(handOver);
   ASSERT_EQ(mkfifo(handOver.c_str(), 0666), 0);
+  EXPECT_EQ(vp::DoQuoteBodyImpl("> again"), -1);
+  EXPECT_TRUE(fs::is_fifo(fs::symlink_status(handOver)));
+  Texts refused = Boxes();
+  ASSERT_FALSE(refused.empty());
+  for (const std::string& box : refused)
+    EXPECT_EQ(box, "Error: " + handOver + " is not a regular file; it was left as it is.");
+  WriteFile(log_, "");
+  fs::remove(handOver);
   ASSERT_EQ(vp::DoQuoteBodyImpl("> again"), 0);
   EXPECT_EQ(ReadFile(handOver), "> again");
 
