@@ -20,11 +20,12 @@
 #include "hooklib/gnupg/status_lines.h"
 #include "hooklib/incoming/decrypt_verify.h"
 #include "hooklib/outgoing/encrypt_or_sign.h"
-#include "hooklib/outgoing/options_dialogs.h"
 #include "hooklib/outgoing/key_selection.h"
+#include "hooklib/outgoing/options_dialogs.h"
 #include "platform/clock.h"
 #include "platform/faults.h"
 #include "support/keyrings.h"
+#include "support/notes_fixture.h"
 #include "support/registry_file.h"
 #include "ui_fixture.h"
 
@@ -94,27 +95,14 @@ TEST_F(GnuPGPassphrase, EmptyEntriesEndAfterThreeDialogs) {
 
 // A user interface whose dialogs cannot be shown (the Windows build without a desktop): the port
 // answers Cancel without the dialog's procedure ever running.
-class NoDesktopUi : public vp::UserInterface {
+class NoDesktopUi : public vptest::RecordingUi {
  public:
   int dialogs = 0;
-  std::vector<std::string> messages;
-  int MessageBox(vp::WindowHandle, const std::string& text, const std::string&, unsigned) override {
-    messages.push_back(text);
-    return vp::kIdOk;
-  }
   intptr_t DialogBox(const vp::DialogTemplate&, vp::WindowHandle, vp::DialogProc, void*) override {
     // Far more than any bounded retry: a loop that reads the failure as an empty entry.
     if (++dialogs > 50) throw std::runtime_error("the dialog is asked for without end");
     return vp::kIdCancel;
   }
-  vp::WindowHandle FindWindowByClass(const char*) override { return nullptr; }
-  void EnableWindow(vp::WindowHandle, bool) override {}
-  bool IsWindowEnabled(vp::WindowHandle) override { return true; }
-  bool GetWindowRect(vp::WindowHandle, vp::Rect*) override { return false; }
-  void MoveWindow(vp::WindowHandle, int, int, int, int, bool) override {}
-  void ScreenSize(int* w, int* h) override { *w = *h = 0; }
-  void BringToFront(vp::WindowHandle, int) override {}
-  bool SetClipboardText(vp::WindowHandle, const std::string&) override { return false; }
 };
 
 TEST_F(GnuPGPassphrase, ADialogThatCannotBeShownIsACancel) {
