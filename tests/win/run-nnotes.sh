@@ -51,5 +51,17 @@ for want in 'PGPR9Mail' 'Veilpost Plugin'; do
     status=1
   fi
 done
+# The plug-in's template Windows made through nnotes.dll equals, record for record, the one the
+# same call makes natively from the same inputs (the hotspot records included).
+VEILPOST_NOTES_DATA=$work/native
+mkdir -p "$VEILPOST_NOTES_DATA"
+notes new-mail-template mail.ntf
+notes new-subform-db subform.nsf
+"$linux" call CreateVeilpostTemplate subform.nsf mail.ntf pgpmail.ntf >/dev/null
+if ! diff <(notes show pgpmail.ntf | tail -n +2) \
+  <(VEILPOST_NOTES_DATA=$work/notes notes show pgpmail.ntf | tail -n +2); then
+  echo "run-nnotes.sh: the template made on Windows differs from the native one (above)"
+  status=1
+fi
 [ $status -eq 0 ] && echo "run-nnotes.sh: the store Windows changed reads back natively"
 exit $status

@@ -141,6 +141,28 @@ bool AddLongGroup() {
   return ok;
 }
 
+// The value of the item `name` of group document `group`, read as the system reads values:
+// through its value block.
+std::string GroupItemValue(const char* group, const char* name) {
+  vp::NotesApi& notes = vp::Notes();
+  vp::DbHandle db = 0;
+  vp::NoteId id = 0;
+  vp::NoteHandle note = 0;
+  vp::BlockId item, value;
+  uint16_t type = 0;
+  uint32_t length = 0;
+  const uint8_t* data = nullptr;
+  std::string bytes = "<unreadable>";
+  if (notes.OpenDatabase("names.nsf", &db) == 0 && vp::FindGroupDocument(db, group, &id) == 0 &&
+      id != 0 && notes.OpenNote(db, id, 0, &note) == 0 &&
+      notes.ItemInfo(note, name, &item, &type, &value, &length) == 0 &&
+      notes.LockBlock(value, &data) == 0 && data)
+    bytes.assign(reinterpret_cast<const char*>(data), length);
+  if (note) notes.CloseNote(note);
+  if (db) notes.CloseDatabase(db);
+  return bytes;
+}
+
 const char kNoLibrary[] =
     "Notes error: The Notes client's API library nnotes.dll could not be loaded: no Notes client "
     "is installed, or it is not on the search path.";
@@ -171,6 +193,7 @@ WIN_TEST(StandInRefusesAGroupMemberTooLongToHoldInsteadOfCuttingIt) {
   EXPECT_TEXT(Joined(table), std::string(245, 'y') + "/Acme");
   // 300 do not: cut, the name would be someone else's.
   EXPECT(AddLongGroup());
+  EXPECT_TEXT(GroupItemValue("Long", "ListName"), std::string("\x00\x05Long", 6));
   table = Resolve("Long", &rc);
   EXPECT(rc == -1);
   EXPECT(table.empty());
