@@ -9,7 +9,6 @@
 #pragma once
 #include <cstdint>
 #include <mutex>
-#include <new>
 
 #include "notesemu/notes_store.h"
 #include "notesemu/status_codes.h"
