@@ -42,10 +42,14 @@ const std::string kMemo = "Dear all,\n\nthe quarterly figures are attached.\n\nR
 // Answers every dialog with its default button and every box with OK, as a user in a hurry.
 class EnterUi final : public vp::headless::HeadlessUi {
  protected:
-  BoxAnswer AnswerBox(const std::string&, const std::string&, unsigned) override {
+  // A box means something went wrong: it is shown on standard error, so the failure says why.
+  BoxAnswer AnswerBox(const std::string& text, const std::string&, unsigned) override {
+    fprintf(stderr, "box: %s\n", text.c_str());
     return {vp::kIdOk, true};
   }
-  void ShowBox(const std::string&, const std::string&, unsigned) override {}
+  void ShowBox(const std::string& text, const std::string&, unsigned) override {
+    fprintf(stderr, "box: %s\n", text.c_str());
+  }
   bool RunDialog(vp::headless::VirtualDialog& dialog) override {
     dialog.PressEnter();
     return dialog.Ended();
@@ -149,9 +153,18 @@ bool Prepare(const std::string& root, const std::vector<notesemu::PersonEntry>& 
   setenv("GNUPGHOME", (root + "/gnupg").c_str(), 1);
   std::string notes = root + "/notes";
   if (!fs::exists(notes + "/names.nsf")) {
-    fs::create_directories(notes);
-    if (!notesemu::CreateDirectoryDatabase(notes + "/names.nsf").empty()) return false;
-    if (!notesemu::AddDirectoryEntries(notes + "/names.nsf", people, groups).empty()) return false;
+    // Made aside and moved in whole: a directory left half made would send memos elsewhere.
+    std::string making = root + "/notes-new";
+    fs::remove_all(making);
+    fs::create_directories(making);
+    std::string error = notesemu::CreateDirectoryDatabase(making + "/names.nsf");
+    if (error.empty()) error = notesemu::AddDirectoryEntries(making + "/names.nsf", people, groups);
+    if (!error.empty()) {
+      fprintf(stderr, "directory: %s\n", error.c_str());
+      return false;
+    }
+    fs::remove_all(notes);
+    fs::rename(making, notes);
   }
   setenv("VEILPOST_NOTES_DATA", notes.c_str(), 1);
   // A private temporary folder of its own, made afresh: what an earlier run left there is gone.
@@ -166,7 +179,6 @@ bool Prepare(const std::string& root, const std::vector<notesemu::PersonEntry>& 
   vp::SharedSettings& s = vp::Settings();
   vp::CopyText(s.szGpgApp, kGpg);
   s.bUseAgent = 0;
-  vp::CopyText(s.passphrase, kPassphrase);  // cached, as after the first memo of a session
   vp::RegistryKey key = nullptr;
   if (!vp::RegistryOpenOrCreate(vp::kConfigKeyPath, vp::kConfigKeyClass, &key)) return false;
   vp::RegistryWriteDword(key, "AttachPubKey", 0);
@@ -174,6 +186,9 @@ bool Prepare(const std::string& root, const std::vector<notesemu::PersonEntry>& 
   vp::RegistryWriteDword(key, "EncryptAttachments", 0);
   vp::RegistryClose(key);
   static const bool initialised = vp::InitOrlavexImpl("9.0.1", "1.5.5") == 0;
+  // Known already, as after the first memo of a session; held where this process's GnuPG runs
+  // take it from (its own memory, with the cache interval 0).
+  vp::CopyText(vp::Passphrase(), vp::kPassphraseCapacity, kPassphrase);
   return initialised;
 }
 
@@ -405,8 +420,16 @@ std::string Ring() {
   return Home("ring10000", kRingPeople, RingPerson, RingEmail);
 }
 bool PrepareRing() {
-  return Prepare(Ring(), People(kAllMembers, RingPerson, RingEmail),
-                 {Group("Everyone", kAllMembers, RingPerson), Group("Fifty", 50, RingPerson)});
+  // A group's member list holds at most 65535 bytes: "Everyone" is made of teams of 1000.
+  std::vector<notesemu::GroupEntry> groups{{"Everyone", {}, true}, Group("Fifty", 50, RingPerson)};
+  for (int first = 0; first < kAllMembers; first += 1000) {
+    notesemu::GroupEntry team{"Team " + std::to_string(first / 1000), {}, true};
+    for (int i = first; i < first + 1000 && i < kAllMembers; ++i)
+      team.members.push_back("CN=" + RingPerson(i) + "/O=Bench");
+    groups[0].members.push_back(team.name);
+    groups.push_back(team);
+  }
+  return Prepare(Ring(), People(kAllMembers, RingPerson, RingEmail), groups);
 }
 
 void All8191_veilpost(benchmark::State& state) {
