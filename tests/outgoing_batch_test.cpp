@@ -281,6 +281,37 @@ TEST_P(OutgoingBatch, AMemoTooBigForOneCommandLineReachesEveryKey) {
   EXPECT_EQ(plain, "");
 }
 
+// Runs take names in order while the line stays within the limit; a name that fits no line is
+// left out (its own lookup refuses it).
+TEST(BatchCuts, RunsFillEachLineInOrder) {
+  // Each operand costs a blank and its quoted form: "ab" 5, "a b" 6.
+  const std::vector<std::string> operands = {"ab", "cd", "a b", "ef", std::string(30, 'x'), "gh"};
+  EXPECT_EQ(vp::CutIntoRuns(operands, 10, 20),
+            (std::vector<std::vector<size_t>>{{0, 1}, {2}, {3, 5}}));
+  EXPECT_EQ(vp::CutIntoRuns(operands, 10, 16),
+            (std::vector<std::vector<size_t>>{{0}, {1}, {2}, {3}, {5}}));
+  EXPECT_EQ(vp::CutIntoRuns(operands, 10, 1000),
+            (std::vector<std::vector<size_t>>{{0, 1, 2, 3, 4, 5}}));
+  EXPECT_TRUE(vp::CutIntoRuns({}, 10, 1000).empty());
+  // The real limit: 8191 names in runs that each stay within it.
+  std::vector<std::string> names;
+  for (int i = 0; i < 8191; ++i) names.push_back("*Person " + std::to_string(10000 + i));
+  const auto runs = vp::CutIntoRuns(names, 200, vp::kMaxCommandLine);
+  ASSERT_EQ(runs.size(), 5u);
+  size_t total = 0;
+  for (const auto& run : runs) {
+    size_t length = 200;
+    for (size_t i : run) length += vp::OperandLength(names[i]);
+    EXPECT_LE(length, vp::kMaxCommandLine);
+    // Full: the next name would not have fitted.
+    if (&run != &runs.back()) {
+      EXPECT_GT(length + vp::OperandLength(names[0]), vp::kMaxCommandLine);
+    }
+    total += run.size();
+  }
+  EXPECT_EQ(total, names.size());
+}
+
 INSTANTIATE_TEST_SUITE_P(BothVersions, OutgoingBatch, testing::Values(GnuPG::k1, GnuPG::k2),
                          [](const auto& info) { return GnuPGName(info.param); });
 
