@@ -27,9 +27,12 @@ class RatioReporter : public benchmark::ConsoleReporter {
       std::string base = name.substr(0, at) + "/baseline" + name.substr(at + 9);
       auto it = times_.find(base);
       if (it == times_.end() || it->second <= 0) continue;
-      if (!header) printf("\n%-50s %10s\n", "pair (veilpost / baseline)", "ratio");
+      if (!header)
+        printf("\n%-50s %12s %12s %8s\n", "pair (veilpost / baseline)", "veilpost", "baseline",
+               "ratio");
       header = true;
-      printf("%-50s %10.3f\n", name.c_str(), time / it->second);
+      // Times in the unit each benchmark reports in.
+      printf("%-50s %12.3f %12.3f %8.3f\n", name.c_str(), time, it->second, time / it->second);
     }
   }
 
@@ -40,9 +43,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Benchmarks never touch the user's own settings or shared segment.
+  // Benchmarks never touch the user's own settings or shared segment. The folder is fixed here,
+  // before any benchmark points TMPDIR into it.
   std::filesystem::path dir = std::filesystem::temp_directory_path() / "vp-bench";
   std::filesystem::create_directories(dir);
+  setenv("VP_BENCH_DIR", dir.c_str(), 1);
   setenv("VEILPOST_REGISTRY", (dir / "registry.reg").c_str(), 0);
   setenv("VEILPOST_SEGMENT", "/veilpost-bench", 0);
   benchmark::Initialize(&argc, argv);

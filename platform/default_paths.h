@@ -1,5 +1,6 @@
 // Where GnuPG is looked for when the configuration names no existing program.
 #pragma once
+#include <string>
 
 namespace vp {
 
@@ -9,5 +10,9 @@ extern const char* kDefaultGpgPath;
 extern const char* kDefaultGpg2Path;
 // The file name that tells the agent-driven GnuPG apart (compared case-sensitively).
 extern const char* const kGpg2FileName;
+
+// GnuPG's home folder when GNUPGHOME is not set: ~/.gnupg, or %APPDATA%\gnupg on Windows;
+// "" when the variable it comes from is not set.
+std::string DefaultGnuPGHome();
 
 }  // namespace vp

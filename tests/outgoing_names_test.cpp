@@ -135,11 +135,11 @@ TEST_P(OutgoingNames, NamesAndFilesLikeOptionsAreNeverOptions) {
 INSTANTIATE_TEST_SUITE_P(BothVersions, OutgoingNames, testing::Values(GnuPG::k1, GnuPG::k2),
                          [](const auto& info) { return GnuPGName(info.param); });
 
-// Each distinct key is named once; a memo with more keys than the command line holds is refused
-// with the number of recipients that fit.
+// Each distinct key is named once; a memo with more keys than the command line holds names them
+// in an options file that starts with the user's own GnuPG configuration, wiped afterwards.
 using RecipientOptions = UiFixture;
 
-TEST_F(RecipientOptions, DistinctKeysOnceAndTheNumberThatFits) {
+TEST_F(RecipientOptions, DistinctKeysOnceAndAnOptionsFileWhenTheLineIsFull) {
   vp::InitialSharedSettings(&vp::Settings());
   vp::CopyText(vp::Settings().szGpgApp, "/usr/bin/gpg1");
   vp::EncryptionKeys keys{"KSELF", {"KA", "KB", "KA", "KSELF"}};
@@ -148,26 +148,76 @@ TEST_F(RecipientOptions, DistinctKeysOnceAndTheNumberThatFits) {
   EXPECT_EQ(vp::CryptoOptionText(keys, 2, "--encrypt ", true),
             "--recipient KA --recipient KB --encrypt --default-key KSELF --recipient KSELF ");
 
-  // 500 fingerprints fit; 700 do not, and the user learns how many would.
+  const std::string home = dir_ + "/gnupghome";
+  fs::create_directories(home);
+  setenv("GNUPGHOME", home.c_str(), 1);
+  WriteFile(home + "/gpg.conf", "armor\n");
+  WriteFile(home + "/gpg.conf-1.4", "encrypt-to 0123ABCD");  // the version's own comes first
+  keys.signing = std::string(40, 'F');
   keys.recipients.clear();
   for (int i = 0; i < 700; ++i) {
     char fpr[41];
     snprintf(fpr, sizeof fpr, "%040d", i);
     keys.recipients.push_back(fpr);
   }
+  keys.recipients.push_back(keys.recipients[3]);
   const std::string in = "/tmp/veilpost12345", out = "/tmp/veilpost12346";
-  vp::EncryptionKeys five{keys.signing, {keys.recipients.begin(), keys.recipients.begin() + 500}};
-  EXPECT_TRUE(vp::CryptoCommandFits(five, "--encrypt ", true, in.c_str(), out.c_str()));
-  EXPECT_FALSE(vp::CryptoCommandFits(keys, "--encrypt ", true, in.c_str(), out.c_str()));
-  size_t base = vp::GnuPGCommandLine(vp::CryptoOptionText(keys, 0, "--encrypt ", true).c_str(),
-                                     in.c_str(), out.c_str())
-                    .size();
-  size_t fit = (vp::kMaxCommandLine - base) / std::string("--recipient  ").append(40, '0').size();
-  auto boxes = Events("message");
-  ASSERT_EQ(boxes.size(), 1u) << RawLog();
-  std::string text = boxes[0]["text"];
-  EXPECT_NE(text.find("has 700 recipients"), std::string::npos) << text;
-  EXPECT_NE(text.find("only " + std::to_string(fit) + " of them"), std::string::npos) << text;
+  {
+    // 500 fingerprints fit the command line.
+    vp::EncryptionKeys five{keys.signing, {keys.recipients.begin(), keys.recipients.begin() + 500}};
+    vp::CryptoOptions named;
+    ASSERT_TRUE(named.Prepare(five, "--encrypt ", true, in.c_str(), out.c_str()));
+    EXPECT_EQ(named.File(), "");
+    EXPECT_EQ(named.Text(), vp::CryptoOptionText(five, 500, "--encrypt ", true));
+  }
+  std::string file;
+  {
+    vp::CryptoOptions named;
+    ASSERT_TRUE(named.Prepare(keys, "--encrypt ", true, in.c_str(), out.c_str())) << RawLog();
+    file = named.File();
+    ASSERT_NE(file, "");
+    EXPECT_EQ(named.Text(),
+              "--options \"" + file + "\" --encrypt --default-key " + keys.signing + " ");
+    std::string expected = "encrypt-to 0123ABCD\n";
+    for (int i = 0; i < 700; ++i) expected += "recipient " + keys.recipients[i] + "\n";
+    expected += "recipient " + keys.signing + "\n";
+    EXPECT_EQ(ReadFile(file), expected);
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+  }
+  EXPECT_FALSE(fs::exists(file));
+
+  // A key that is not hex could add a line to the file: refused, and no file is left.
+  keys.recipients[5] = "0000\nkeyring /tmp/x";
+  {
+    vp::CryptoOptions named;
+    EXPECT_FALSE(named.Prepare(keys, "--encrypt ", true, in.c_str(), out.c_str()));
+    EXPECT_EQ(named.File(), "");
+  }
+  EXPECT_EQ(Events("message").size(), 1u) << RawLog();
+  unsetenv("GNUPGHOME");
+}
+
+// GnuPG reads the first of its version's configuration files that exists.
+TEST_F(RecipientOptions, ConfigurationFileOfTheVersion) {
+  const std::string home = dir_ + "/conf";
+  fs::create_directories(home);
+  bool big = false;
+  EXPECT_EQ(vp::GnuPGConfigText(home, 2, 2, 40, &big), "");
+  WriteFile(home + "/gpg.conf", "plain\n");
+  EXPECT_EQ(vp::GnuPGConfigText(home, 2, 2, 40, &big), "plain\n");
+  WriteFile(home + "/gpg.conf-2", "two\n");
+  EXPECT_EQ(vp::GnuPGConfigText(home, 2, 2, 40, &big), "two\n");
+  WriteFile(home + "/gpg.conf-2.2", "two-two\n");
+  EXPECT_EQ(vp::GnuPGConfigText(home, 2, 2, 40, &big), "two-two\n");
+  EXPECT_EQ(vp::GnuPGConfigText(home, 2, 3, 0, &big), "two\n");
+  WriteFile(home + "/gpg.conf-2.2.40", "exact\n");
+  EXPECT_EQ(vp::GnuPGConfigText(home, 2, 2, 40, &big), "exact\n");
+  EXPECT_EQ(vp::GnuPGConfigText(home, 1, 4, 23, &big), "plain\n");
+  EXPECT_FALSE(big);
+  WriteFile(home + "/gpg.conf-2.2.40", std::string((1 << 20) + 1, '#'));
+  EXPECT_EQ(vp::GnuPGConfigText(home, 2, 2, 40, &big), "");
+  EXPECT_TRUE(big);
 }
 
 }  // namespace

@@ -32,6 +32,18 @@ std::string GnuPGCommandLine(const char* options, const char* inputFile, const c
   return line;
 }
 
+std::string GnuPGCommandLine(const char* options, const std::vector<std::string>& operands) {
+  std::string line = GnuPGCommandLine(options, nullptr, nullptr);
+  if (operands.empty()) return line;
+  line += " --";
+  for (const std::string& operand : operands) line += " " + QuoteWindowsArgument(operand);
+  return line;
+}
+
+size_t OperandLength(const std::string& operand) {
+  return 1 + QuoteWindowsArgument(operand).size();
+}
+
 std::string CommandLineProblem(const std::string& line) {
   char text[200];
   if (line.size() > kMaxCommandLine) {

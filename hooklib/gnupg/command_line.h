@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace vp {
 
@@ -14,6 +15,12 @@ constexpr size_t kMaxCommandLine = 32767;
 // be null; both are quoted with QuoteWindowsArgument, so neither can become two arguments, and
 // neither is read as an option: one is the value of -o, the other follows "--").
 std::string GnuPGCommandLine(const char* options, const char* inputFile, const char* outputFile);
+
+// The same with several operands after "--" (each quoted alone; none when the list is empty).
+std::string GnuPGCommandLine(const char* options, const std::vector<std::string>& operands);
+
+// The characters an operand adds to a command line: a blank and its quoted form.
+size_t OperandLength(const std::string& operand);
 
 // Why GnuPG must not be started with `line`, as a text for the user: longer than
 // kMaxCommandLine, or an argument holding a line break (GnuPG would echo it into its output,

@@ -33,13 +33,6 @@ const ListingKind kPublic{"--list-public-keys --with-colons --fixed-list-mode --
 const ListingKind kSecret{"--list-secret-keys --with-colons --fixed-list-mode --with-fingerprint",
                           true};
 
-// The keys of a listing that can be named to GnuPG: a 16-digit key id and a user id.
-std::vector<ListedKey> UsableKeys(const char* listing, bool secret) {
-  std::vector<ListedKey> keys = ParseKeyListing(listing ? listing : "", secret);
-  std::erase_if(keys, [](const ListedKey& k) { return k.keyId.empty() || k.userIds.empty(); });
-  return keys;
-}
-
 // Runs the listing; its text, or null when GnuPG did not start (after showing why).
 const char* RunListing(const ListingKind& kind, const char* pattern) {
   char* result = RunGnuPG(kind.options, pattern, nullptr, Passphrase());
@@ -57,6 +50,16 @@ int ListKeys(const ListingKind& kind, const char* pattern) {
 }
 
 }  // namespace
+
+std::vector<ListedKey> UsableKeys(const char* listing, bool secret) {
+  std::vector<ListedKey> keys = ParseKeyListing(listing ? listing : "", secret);
+  std::erase_if(keys, [](const ListedKey& k) { return k.keyId.empty() || k.userIds.empty(); });
+  return keys;
+}
+
+const char* PublicListingOptions() {
+  return kPublic.options;
+}
 
 void PairKeyListing(char* listing, bool secret) {
   for (const ListedKey& key : UsableKeys(listing, secret)) AddKeyToLists(key, key.userIds[0]);

@@ -25,6 +25,11 @@ struct KeyLookup {
 // start (after showing why). The key lists are left alone.
 int LookUpKeys(const char* name, bool secret, KeyLookup* lookup);
 
+// The options of a public key listing, and the keys of a listing's text that can be named to
+// GnuPG (a 16-digit key id and a user id).
+const char* PublicListingOptions();
+std::vector<ListedKey> UsableKeys(const char* listing, bool secret);
+
 // How `key` is named on a command line: its fingerprint, else its 16-digit key id.
 std::string KeyReferenceOf(const ListedKey& key);
 

@@ -116,14 +116,9 @@ bool RunFailed(const char* result) {
   return true;
 }
 
-char* RunGnuPG(const char* options, const char* inputFile, const char* outputFile,
-               const char* stdinText) {
-  g_last_end = RunEnd{};
-  // A program that cannot even tell its version in time would hang this run as well.
-  if (!Settings().bUseAgent && ProgramVersion(Settings().szGpgApp).timedOut) {
-    return FailNoAnswer(VersionQueryLimitMs());
-  }
-  std::string line = GnuPGCommandLine(options, inputFile, outputFile);
+namespace {
+
+char* RunLine(std::string line, const char* stdinText) {
   g_last_command = line;
   // A cut command line could lose a recipient or name another file: refuse it instead.
   std::string problem = CommandLineProblem(line);
@@ -156,6 +151,27 @@ char* RunGnuPG(const char* options, const char* inputFile, const char* outputFil
   if (sw.captureStdout) AppendChunked(result.out);
   if (sw.captureStderr) AppendChunked(result.err);
   return g_result;
+}
+
+// A program that cannot even tell its version in time would hang any run as well.
+bool VersionTimedOut() {
+  return !Settings().bUseAgent && ProgramVersion(Settings().szGpgApp).timedOut;
+}
+
+}  // namespace
+
+char* RunGnuPG(const char* options, const char* inputFile, const char* outputFile,
+               const char* stdinText) {
+  g_last_end = RunEnd{};
+  if (VersionTimedOut()) return FailNoAnswer(VersionQueryLimitMs());
+  return RunLine(GnuPGCommandLine(options, inputFile, outputFile), stdinText);
+}
+
+char* RunGnuPG(const char* options, const std::vector<std::string>& operands,
+               const char* stdinText) {
+  g_last_end = RunEnd{};
+  if (VersionTimedOut()) return FailNoAnswer(VersionQueryLimitMs());
+  return RunLine(GnuPGCommandLine(options, operands), stdinText);
 }
 
 }  // namespace vp

@@ -2,6 +2,7 @@
 // frame, fed through standard input, its whole output collected into the run result.
 #pragma once
 #include <string>
+#include <vector>
 
 namespace vp {
 
@@ -21,6 +22,10 @@ RunnerSwitches& GnuPGSwitches();
 // text when the run did not start or GnuPG did not answer within GpgTimeout (then it was
 // killed). The buffer belongs to the runner; the next run overwrites it.
 char* RunGnuPG(const char* options, const char* inputFile, const char* outputFile,
+               const char* stdinText);
+
+// The same with several operands after "--" (key patterns) and no output file.
+char* RunGnuPG(const char* options, const std::vector<std::string>& operands,
                const char* stdinText);
 
 // How the child of the latest run ended, which its output does not tell.

@@ -14,6 +14,8 @@
 #include "hooklib/core/startup.h"
 #include "hooklib/core/temp_files.h"
 #include "hooklib/core/text.h"
+#include "hooklib/gnupg/batch_lookup.h"
+#include "hooklib/gnupg/text_utils.h"
 #include "hooklib/notesdb/abbreviated_name.h"
 #include "hooklib/outgoing/encrypt_or_sign.h"
 #include "hooklib/outgoing/export_key.h"
@@ -32,16 +34,25 @@ std::string TempPath(const char* name) {
   return std::string(GetTempDir()) + kPathSeparator + name;
 }
 
-// Resolves the recipients and looks up each one's key once for the whole memo (asking where the
-// name is not an exact match; a cancelled choice leaves the name without a key). Asks whether to
-// go on when some have none; going on, the user picks their keys by hand.
+// Resolves the recipients and looks up each one's key once for the whole memo: all names in as
+// few listings as command lines allow, then each name in table order (asking where the name is
+// not an exact match; a cancelled choice leaves the name without a key). Asks whether to go on
+// when some have none; going on, the user picks their keys by hand.
 int FindRecipientKeys(const char* server, const char* recipients, std::vector<std::string>* keys) {
   if (ResolveRecipients(server, recipients) != 0) return -1;
   RecipientTable& table = Recipients();
   keys->assign(static_cast<size_t>(table.count), "");
+  std::vector<std::string> names;
+  for (int i = 0; i < table.count; ++i) names.emplace_back(NormalizeNotesName(table.entries[i]));
+  BatchedLookups batch;
+  if (LookUpPublicKeysBatched(names, &batch) != 0) return -1;
   bool missing = false;
   for (int i = 0; i < table.count; ++i) {
-    int rc = LookUpRecipientKey(table.entries[i], &(*keys)[i]);
+    const size_t at = static_cast<size_t>(i);
+    // A name the batch could not answer for is looked up alone, at its turn.
+    if (!batch.answered[at] && LookUpKeys(table.entries[i], false, &batch.lookups[at]) != 0)
+      return -1;
+    int rc = TakeRecipientKey(table.entries[i], batch.lookups[at], &(*keys)[i]);
     if (rc < 0) return -1;
     table.found[i] = rc == 0 ? 1 : 0;
     missing = missing || rc != 0;

@@ -138,10 +138,10 @@ int EncryptOrSignBody(const EncryptionKeys& memoKeys, const char* body, bool enc
   TempFile out, plain;
   if (!out.Create() || !plain.Create()) return -1;
   // Refused before the passphrase is asked: a memo that cannot go must not cost the user it.
-  if (!CryptoCommandFits(keys, operation, encryptToSelf, plain.Path(), out.Path())) return -1;
+  CryptoOptions named;
+  if (!named.Prepare(keys, operation, encryptToSelf, plain.Path(), out.Path())) return -1;
   if (!PassphraseGiven()) return -1;
-  const std::string options =
-      CryptoOptionText(keys, keys.recipients.size(), operation, encryptToSelf);
+  const std::string& options = named.Text();
   for (;;) {
     // Each attempt writes the body to a new exclusively made file: the name of a wiped one
     // could have been taken by someone else meanwhile.
@@ -172,10 +172,10 @@ int EncryptOrSignFile(const EncryptionKeys& keys, const char* inputPath, const c
   // Named once, so a retry runs the same command line: GnuPG refuses a command that is given
   // twice ("conflicting commands"), and a repeated group would fail every retry.
   const char* operation = "--always-trust --encrypt --sign ";
-  if (!CryptoCommandFits(keys, operation, encryptToSelf, inputPath, outputPath)) return -1;
+  CryptoOptions named;
+  if (!named.Prepare(keys, operation, encryptToSelf, inputPath, outputPath)) return -1;
   if (!PassphraseGiven()) return -1;
-  const std::string options =
-      CryptoOptionText(keys, keys.recipients.size(), operation, encryptToSelf);
+  const std::string& options = named.Text();
   for (;;) {
     char* result = Run(options, inputPath, outputPath);
     if (RunFailed(result)) {

@@ -27,12 +27,10 @@ std::string& SigningKeyFound() {
 
 enum class Pick { kTaken, kNoMatch, kCancelled, kFailed };
 
-// Looks `name` up and applies the match: the exact key, or the user's pick among those offered,
-// each shown under the user id that matched.
-Pick TakeOrAsk(const char* name, bool secret, int role, std::string* key) {
+// Applies the match of a lookup: the exact key, or the user's pick among those offered, each
+// shown under the user id that matched.
+Pick TakeOrAsk(const char* name, const KeyLookup& lookup, int role, std::string* key) {
   KeyListsReset reset;
-  KeyLookup lookup;
-  if (LookUpKeys(name, secret, &lookup) != 0) return Pick::kFailed;
   const KeyMatch& match = lookup.match;
   if (match.outcome == MatchOutcome::kNone) return Pick::kNoMatch;
   if (match.outcome == MatchOutcome::kExact) {
@@ -49,6 +47,25 @@ Pick TakeOrAsk(const char* name, bool secret, int role, std::string* key) {
   if (ChooseKey(name) != 0) return Pick::kCancelled;
   *key = ChosenKeyReference();
   return Pick::kTaken;
+}
+
+Pick LookUpAndTake(const char* name, bool secret, int role, std::string* key) {
+  KeyLookup lookup;
+  if (LookUpKeys(name, secret, &lookup) != 0) return Pick::kFailed;
+  return TakeOrAsk(name, lookup, role, key);
+}
+
+int RecipientResult(Pick pick) {
+  switch (pick) {
+    case Pick::kTaken:
+      return 0;
+    case Pick::kFailed:
+      return -1;
+    case Pick::kNoMatch:
+    case Pick::kCancelled:
+      break;
+  }
+  return 1;
 }
 
 // The user's pick among the keys already in the lists.
@@ -68,7 +85,7 @@ int AskAmongListed(const char* name, int role, const char* noneText, std::string
 
 int FindSigningKey(char* senderName, std::string* key) {
   NormalizeNotesName(senderName);
-  Pick pick = TakeOrAsk(senderName, true, kRoleSender, key);
+  Pick pick = LookUpAndTake(senderName, true, kRoleSender, key);
   if (pick == Pick::kFailed || pick == Pick::kCancelled) return -1;
   if (pick == Pick::kNoMatch) {
     KeyListsReset reset;
@@ -90,16 +107,11 @@ void ForgetSigningKey() {
 
 int LookUpRecipientKey(char* name, std::string* key) {
   NormalizeNotesName(name);
-  switch (TakeOrAsk(name, false, kRoleRecipient, key)) {
-    case Pick::kTaken:
-      return 0;
-    case Pick::kFailed:
-      return -1;
-    case Pick::kNoMatch:
-    case Pick::kCancelled:
-      break;
-  }
-  return 1;
+  return RecipientResult(LookUpAndTake(name, false, kRoleRecipient, key));
+}
+
+int TakeRecipientKey(const char* name, const KeyLookup& lookup, std::string* key) {
+  return RecipientResult(TakeOrAsk(name, lookup, kRoleRecipient, key));
 }
 
 int ChooseRecipientKeyByHand(char* name, std::string* key) {

@@ -7,6 +7,8 @@
 #pragma once
 #include <string>
 
+#include "hooklib/gnupg/key_listing.h"
+
 namespace vp {
 
 // The signing key for `senderName` (normalised in place): the one secret key it matches exactly,
@@ -23,6 +25,10 @@ void ForgetSigningKey();
 // user's pick among the keys it matches. 0 with *key set; 1 when it has no key (none matches, or
 // the user cancelled the choice); -1 when GnuPG did not start (after its message).
 int LookUpRecipientKey(char* name, std::string* key);
+
+// The same for a name already normalised and looked up (LookUpPublicKeysBatched): applies the
+// lookup's match, asking where it is not exact. 0 with *key set; 1 when it has no key.
+int TakeRecipientKey(const char* name, const KeyLookup& lookup, std::string* key);
 
 // For a recipient without a key whom the user chose to send to anyway: the user picks a key among
 // those of the name's mail domain or, with none there, among all public keys. 0 with *key set;
