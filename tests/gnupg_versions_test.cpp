@@ -17,6 +17,8 @@ namespace fs = std::filesystem;
 namespace vptest {
 namespace {
 
+using Texts = std::vector<std::string>;
+
 std::string Quoted(const std::string& s) {
   return "'" + s + "'";
 }
@@ -103,9 +105,37 @@ TEST_P(CrossVersionMemo, SignedEncryptedMemoIsReadByTheOtherVersion) {
               std::string::npos)
         << BobsBoxes();
   } else {
-    // 1.4 cannot check an ed25519 signature: never told as good.
+    // 1.4 cannot check an ed25519 signature: the memo is shown, the signature told as unchecked,
+    // neither good nor missing.
     EXPECT_EQ(BobsBoxes().find("is signed by Alice"), std::string::npos) << BobsBoxes();
+    EXPECT_EQ(BobsBoxes().find("is not signed"), std::string::npos) << BobsBoxes();
+    EXPECT_NE(BobsBoxes().find(
+                  "\"caption\":\"Warning\",\"text\":\"This email is signed, but "
+                  "GnuPG could not check the signature: it was made in a way this "
+                  "version of GnuPG does not support. Who wrote it is not "
+                  "confirmed.\\nSigning key ID: " +
+                  Grouped(Fingerprint(GetParam(), alice_, "alice@example.com").substr(24)) + "\""),
+              std::string::npos)
+        << BobsBoxes();
   }
+}
+
+// GnuPG 1.4's own lines on a memo from a 2.4 user (seen here): it decrypts the memo whole and
+// cannot check the ed25519 signature; the run is complete, its signature unchecked.
+TEST(CrossVersionStatusLines, AnUncheckableSignatureIsNeitherDamageNorAbsence) {
+  const char* run =
+      "[GNUPG:] ENC_TO F54CFC3A42BBA646 18 0\n"
+      "[GNUPG:] ERROR pkdecrypt_failed 4\n"
+      "[GNUPG:] BEGIN_DECRYPTION\n[GNUPG:] DECRYPTION_INFO 2 9\n"
+      "[GNUPG:] PLAINTEXT 62 1796795070 m\n[GNUPG:] PLAINTEXT_LENGTH 6\n"
+      "[GNUPG:] ERRSIG 6A1932B9AD6049D8 22 8 00 1796795070 4\n"
+      "gpg: Can't check signature: unknown pubkey algorithm\n"
+      "[GNUPG:] DECRYPTION_OKAY\n[GNUPG:] GOODMDC\n[GNUPG:] END_DECRYPTION\n";
+  vp::RunVerdict verdict = vp::ReadDecryptRun(run, 2);
+  EXPECT_EQ(verdict.outcome, vp::RunOutcome::kComplete);
+  ASSERT_EQ(verdict.signatures.size(), 1u);
+  EXPECT_EQ(verdict.signatures[0].kind, vp::DecryptLine::kUncheckedSignature);
+  EXPECT_EQ(verdict.signatures[0].keyId, "6A1932B9AD6049D8");
 }
 
 INSTANTIATE_TEST_SUITE_P(Directions, CrossVersionMemo, testing::Values(GnuPG::k24, GnuPG::k1),
@@ -263,8 +293,9 @@ TEST_F(Aead, KeyboxdHomeListsDecryptsAndImports) {
   std::string shown;
   ASSERT_EQ(Decrypt(message, &shown), 0);
   EXPECT_EQ(shown, "Erin's key.\n");
-  EXPECT_EQ(Boxes().back(),
-            "Information: " + std::string(vp::MessageString(166)) + "\n\n1 public key imported.");
+  EXPECT_EQ(Boxes(), (Texts{"Information: " + std::string(vp::MessageString(166)) +
+                                "\n\n1 public key imported.",
+                            "Warning: This email is not signed!"}));
   EXPECT_EQ(Fingerprint(version_, home, "erin@example.org"),
             Fingerprint(version_, erin_, "erin@example.org"));
   StopAgent(home);

@@ -37,6 +37,7 @@ enum class DecryptLine {
   kRevokedKeySignature,  // REVKEYSIG
   kExpiredSignature,     // EXPSIG
   kUnknownSigner,        // ERRSIG with "no public key", NO_PUBKEY, GnuPG 1.4's log line
+  kUncheckedSignature,   // any other ERRSIG: e.g. an algorithm this GnuPG does not know
   kNoData,               // NODATA 1 or 2: no OpenPGP data at all
   kDamagedData,          // NODATA 3 or 4 (an invalid packet), BADMDC
   kDecryptionBegin,      // BEGIN_DECRYPTION

@@ -47,6 +47,11 @@ const VerdictText kVerdictTexts[] = {
     {DecryptLine::kRevokedKeySignature, Box::kWarning, false, 0, 0,
      "This %s is signed by %s, but the signing key has been revoked.",
      "The %s \"%s\" is signed by %s, but the signing key has been revoked."},
+    {DecryptLine::kUncheckedSignature, Box::kWarning, false, 0, 0,
+     "This %s is signed, but GnuPG could not check the signature: it was made in a way this "
+     "version of GnuPG does not support. Who wrote it is not confirmed.",
+     "The %s \"%s\" is signed, but GnuPG could not check the signature: it was made in a way "
+     "this version of GnuPG does not support. Who wrote it is not confirmed."},
     {DecryptLine::kExpiredSignature, Box::kWarning, false, 0, 0,
      "This %s is signed by %s, but the signature has expired.",
      "The %s \"%s\" is signed by %s, but the signature has expired."},
@@ -137,6 +142,11 @@ RunVerdict ReadDecryptRun(const char* result, int exitCode) {
         if (verdict.signatures.back().fingerprint.empty()) {
           verdict.signatures.back().fingerprint = SigningKeyFingerprint(line);
         }
+        break;
+      case DecryptLine::kUncheckedSignature:
+        // A signature is there: the text is not unsigned, nor cut short, just unconfirmed.
+        verdict.signatures.push_back({kind, "", StatusField(line, 1), "", false});
+        checked = -1;
         break;
       case DecryptLine::kValidSignature:
         if (checked >= 0 && verdict.signatures[checked].fingerprint.empty()) {
