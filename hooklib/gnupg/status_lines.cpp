@@ -114,6 +114,7 @@ const DecryptRule kDecryptRules[] = {
     {DecryptLine::kUnprotectedData, nullptr, nullptr, IsUnprotectedData},
     {DecryptLine::kDecryptionData, "DECRYPTION_INFO", nullptr, nullptr},
     {DecryptLine::kDecryptionFailed, "DECRYPTION_FAILED", nullptr, nullptr},
+    {DecryptLine::kIntegrityChecked, "GOODMDC", nullptr, nullptr},
     {DecryptLine::kDecryptionEnd, "END_DECRYPTION", nullptr, nullptr},
     {DecryptLine::kNewSignature, "NEWSIG", nullptr, nullptr},
     {DecryptLine::kValidSignature, "VALIDSIG", nullptr, nullptr},

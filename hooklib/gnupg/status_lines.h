@@ -44,6 +44,7 @@ enum class DecryptLine {
   kDecryptionData,       // DECRYPTION_INFO of integrity-protected data: plaintext is flowing
   kUnprotectedData,      // DECRYPTION_INFO of data without integrity protection (no MDC, no AEAD)
   kDecryptionFailed,     // DECRYPTION_FAILED
+  kIntegrityChecked,     // GOODMDC: the data's integrity check (MDC or AEAD tag) held
   kDecryptionEnd,        // END_DECRYPTION
   kNewSignature,         // NEWSIG: the lines that follow concern the next signature
   kValidSignature,       // VALIDSIG: the fingerprints of the key that made a checked signature

@@ -110,7 +110,7 @@ bool RunVerdict::HasBadSignature() const {
 
 RunVerdict ReadDecryptRun(const char* result, int exitCode) {
   RunVerdict verdict;
-  bool noData = false, broken = false, unprotected = false, failed = false;
+  bool noData = false, broken = false, unprotected = false, failed = false, checkedData = false;
   bool plaintextFlowing = false, decrypting = false, textWritten = false;
   UnknownSigners unknown;
   // The signature the key lines that follow a checked verdict belong to (-1: none).
@@ -183,6 +183,9 @@ RunVerdict ReadDecryptRun(const char* result, int exitCode) {
       case DecryptLine::kDecryptionFailed:
         failed = true;
         break;
+      case DecryptLine::kIntegrityChecked:
+        checkedData = true;
+        break;
       case DecryptLine::kDecryptionEnd:
         decrypting = false;
         break;
@@ -200,7 +203,9 @@ RunVerdict ReadDecryptRun(const char* result, int exitCode) {
     verdict.outcome = RunOutcome::kDamaged;
   } else if (failed) {
     verdict.outcome = RunOutcome::kNotDecrypted;
-  } else if (unprotected) {
+  } else if (unprotected && !checkedData) {
+    // Debian's GnuPG 2.2 reads the AEAD packets of 2.4 but names no integrity method in
+    // DECRYPTION_INFO; its GOODMDC at the end still says the check held.
     verdict.outcome = RunOutcome::kUnprotected;
   } else if (cutShort) {
     verdict.outcome = RunOutcome::kDamaged;
