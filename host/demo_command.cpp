@@ -526,11 +526,14 @@ void Demo::ShowTranscript(const std::string& who, const std::string& path) {
 
 void Demo::Clean() {
   if (work_.empty()) return;
-  // GnuPG 2 leaves an agent per key ring; nothing of the demo may outlive it.
-  if (gpg2_)
+  // GnuPG 2 leaves an agent (2.4 perhaps a key box daemon too) per key ring; nothing of the
+  // demo may outlive it. The gpgconf installed beside the gpg knows that version's daemons.
+  if (gpg2_) {
+    std::string gpgconf = (fs::path(options_.gpg).parent_path() / "gpgconf").string();
+    if (access(gpgconf.c_str(), X_OK) != 0) gpgconf = "/usr/bin/gpgconf";
     for (const Person* p : {&alice_, &bob_})
-      Run({"/usr/bin/gpgconf", "--homedir", p->home + "/gnupg", "--kill", "gpg-agent"}, {},
-          nullptr);
+      Run({gpgconf, "--homedir", p->home + "/gnupg", "--kill", "all"}, {}, nullptr);
+  }
   std::error_code ec;
   // A second pass catches what a GnuPG that was still ending wrote during the first.
   if (fs::remove_all(work_, ec) == static_cast<std::uintmax_t>(-1) || fs::exists(work_, ec))

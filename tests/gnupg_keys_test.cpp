@@ -26,6 +26,7 @@ class GnuPGKeys : public vptest::UiFixture, public testing::WithParamInterface<G
  protected:
   void SetUp() override {
     UiFixture::SetUp();
+    VP_SKIP_UNLESS_PRESENT(GetParam());
     vp::LoadMessageStrings();
     vp::InitialSharedSettings(&vp::Settings());
     vp::CopyText(vp::Settings().szGpgApp, vptest::GnuPGProgram(GetParam()));
@@ -34,7 +35,7 @@ class GnuPGKeys : public vptest::UiFixture, public testing::WithParamInterface<G
   }
   void TearDown() override {
     vp::FreeKeyLists();
-    vptest::StopAgent(home_);
+    if (!home_.empty()) vptest::StopAgent(home_);
     UiFixture::TearDown();
   }
   std::string home_;
@@ -225,7 +226,7 @@ TEST_F(GnuPGKeysKilled, ListingOrDecryptionThatDiedIsAnErrorNotAnAnswer) {
   EXPECT_EQ(boxes[1]["text"], boxes[0]["text"]);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothVersions, GnuPGKeys, testing::Values(GnuPG::k1, GnuPG::k2),
+INSTANTIATE_TEST_SUITE_P(EveryVersion, GnuPGKeys, testing::ValuesIn(vptest::kEveryGnuPG),
                          [](const auto& info) { return vptest::GnuPGName(info.param); });
 
 }  // namespace

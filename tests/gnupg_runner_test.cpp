@@ -1,4 +1,4 @@
-// The GnuPG runner against real GnuPG 1.4 and 2.2, plus small programs for what GnuPG cannot
+// The GnuPG runner against real GnuPG 1.4, 2.2 and 2.4, plus small programs for what GnuPG cannot
 // be made to do on demand (echo its input, stay silent, write to standard error).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -24,14 +24,15 @@ namespace {
 
 const char* kFrame = " --gnupg --yes --passphrase-fd 0 --command-fd 0 --status-fd 1 --logger-fd 1";
 
-class GnuPGRunner : public testing::TestWithParam<const char*> {
+class GnuPGRunner : public testing::TestWithParam<vptest::GnuPG> {
  protected:
   void SetUp() override {
+    VP_SKIP_UNLESS_PRESENT(GetParam());
     dir_ = vptest::FreshDir("runner");
     home_ = vptest::FreshHome("runner");
     setenv("GNUPGHOME", home_.c_str(), 1);
     vp::InitialSharedSettings(&vp::Settings());
-    vp::CopyText(vp::Settings().szGpgApp, GetParam());
+    vp::CopyText(vp::Settings().szGpgApp, Program());
     vp::GnuPGSwitches() = vp::RunnerSwitches{};
   }
   void TearDown() override {
@@ -39,10 +40,11 @@ class GnuPGRunner : public testing::TestWithParam<const char*> {
     vptest::RemoveRegistry();
     vp::SetFaults("");
     vp::GnuPGSwitches() = vp::RunnerSwitches{};
-    vptest::RunCommand("gpgconf --kill gpg-agent >/dev/null 2>&1");
+    if (!home_.empty()) vptest::StopAgent(home_);
     unsetenv("GNUPGHOME");
   }
-  bool IsGnuPG2() const { return std::string(GetParam()) == "/usr/bin/gpg"; }
+  const char* Program() const { return vptest::GnuPGProgram(GetParam()); }
+  bool IsGnuPG2() const { return vptest::HasAgent(GetParam()); }
   // A program that stands in for GnuPG where GnuPG cannot be made to behave on demand.
   std::string Script(const std::string& name, const std::string& body) {
     std::string path = dir_ + "/" + name;
@@ -57,18 +59,18 @@ class GnuPGRunner : public testing::TestWithParam<const char*> {
 TEST_P(GnuPGRunner, CommandLineFollowsTheFrameAndOrder) {
   vp::RunGnuPG("--list-public-keys --with-colons --fixed-list-mode ", "Name", "out.txt", "");
   std::string loopback = IsGnuPG2() ? " --pinentry-mode loopback" : "";
-  EXPECT_EQ(vp::LastCommandLine(), std::string(GetParam()) + kFrame + loopback +
+  EXPECT_EQ(vp::LastCommandLine(), std::string(Program()) + kFrame + loopback +
                                        " --list-public-keys --with-colons --fixed-list-mode  -o "
                                        "\"out.txt\" -- \"Name\"");
   // In agent mode the agent asks for the passphrase: no loopback.
   vp::Settings().bUseAgent = 1;
   vp::RunGnuPG("--list-secret-keys ", nullptr, nullptr, "");
-  EXPECT_EQ(vp::LastCommandLine(), std::string(GetParam()) + kFrame + " --list-secret-keys ");
+  EXPECT_EQ(vp::LastCommandLine(), std::string(Program()) + kFrame + " --list-secret-keys ");
 }
 
 TEST_P(GnuPGRunner, LargeOutputArrivesWholeInTheSameBuffer) {
   std::string direct;
-  ASSERT_EQ(vptest::RunCommand(std::string(GetParam()) + " --dump-options", &direct), 0);
+  ASSERT_EQ(vptest::RunCommand(std::string(Program()) + " --dump-options", &direct), 0);
   ASSERT_GT(direct.size(), 4096u);
   char* first = vp::RunGnuPG("--dump-options ", nullptr, nullptr, "");
   EXPECT_EQ(std::string(first), direct);
@@ -97,7 +99,7 @@ TEST_P(GnuPGRunner, PassphraseOnStandardInputReachesGnuPG) {
 TEST_P(GnuPGRunner, UnquotedProgramPathWithBlanksIsResolved) {
   fs::create_directories(dir_ + "/dir with blanks");
   std::string program = dir_ + "/dir with blanks/gnupg program";
-  fs::create_symlink(GetParam(), program);
+  fs::create_symlink(Program(), program);
   vp::CopyText(vp::Settings().szGpgApp, program.c_str());
   std::string r = vp::RunGnuPG("--version ", nullptr, nullptr, "");
   EXPECT_EQ(r.rfind("gpg (GnuPG) ", 0), 0u) << r;
@@ -115,10 +117,8 @@ TEST(GnuPGVersionBanner, PlainAndBrandedBannersAreRead) {
   EXPECT_FALSE(vp::ParseGnuPGVersion("gpg (GnuPG) beta\n").known);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothVersions, GnuPGRunner,
-                         testing::Values("/usr/bin/gpg1", "/usr/bin/gpg"), [](const auto& info) {
-                           return std::string(info.param) == "/usr/bin/gpg" ? "GnuPG2" : "GnuPG1";
-                         });
+INSTANTIATE_TEST_SUITE_P(EveryVersion, GnuPGRunner, testing::ValuesIn(vptest::kEveryGnuPG),
+                         [](const auto& info) { return vptest::GnuPGName(info.param); });
 
 using GnuPGRunnerChild = GnuPGRunner;
 
@@ -143,7 +143,7 @@ TEST_P(GnuPGRunnerChild, FailuresReadAsTheirTexts) {
   vp::CopyText(vp::Settings().szGpgApp, (dir_ + "/no/such/gpg.exe").c_str());
   EXPECT_STREQ(vp::RunGnuPG("--version ", nullptr, nullptr, ""),
                "GPGERR: Unable to launch gpg.exe. Please check the program path.");
-  vp::CopyText(vp::Settings().szGpgApp, GetParam());
+  vp::CopyText(vp::Settings().szGpgApp, Program());
   vp::RunGnuPG("--version ", nullptr, nullptr, "");  // the program's version is learnt first
   const struct {
     const char* fault;
@@ -188,7 +188,7 @@ TEST_P(GnuPGRunnerChild, NamesAndPathsArriveAsSingleArguments) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Programs, GnuPGRunnerChild, testing::Values("/usr/bin/gpg1"));
+INSTANTIATE_TEST_SUITE_P(Programs, GnuPGRunnerChild, testing::Values(vptest::GnuPG::k1));
 
 }  // namespace
 

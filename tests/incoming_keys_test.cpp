@@ -185,7 +185,7 @@ TEST_P(IncomingKeys, ImportTakesOnlyThePublicKeysListed) {
   std::string secret;
   ASSERT_EQ(Gpg(version_, bomb,
                 std::string("--batch --armor ") +
-                    (version_ == GnuPG::k2 ? "--pinentry-mode loopback --passphrase '' " : "") +
+                    (HasAgent(version_) ? "--pinentry-mode loopback --passphrase '' " : "") +
                     "--export-secret-keys bomb@evil.test",
                 &secret),
             0)
@@ -234,8 +234,7 @@ TEST_P(IncomingKeys, ImportTakesOnlyThePublicKeysListed) {
   EXPECT_EQ(ring("--list-secret-keys"), secretBefore);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothVersions, IncomingKeys, testing::Values(GnuPG::k1, GnuPG::k2),
-                         VersionName);
+INSTANTIATE_TEST_SUITE_P(EveryVersion, IncomingKeys, testing::ValuesIn(kEveryGnuPG), VersionName);
 
 }  // namespace
 }  // namespace vptest

@@ -376,7 +376,7 @@ TEST_P(OutgoingEncrypt, FailuresAfterTheBodyWasWrittenLeaveNoPlaintext) {
   vp::SetFaults("");
 }
 
-INSTANTIATE_TEST_SUITE_P(BothVersions, OutgoingEncrypt, testing::Values(GnuPG::k1, GnuPG::k2),
+INSTANTIATE_TEST_SUITE_P(EveryVersion, OutgoingEncrypt, testing::ValuesIn(kEveryGnuPG),
                          [](const auto& info) { return GnuPGName(info.param); });
 
 }  // namespace

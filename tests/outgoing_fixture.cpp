@@ -30,6 +30,7 @@ size_t Count(const std::string& text, const std::string& needle) {
 
 void OutgoingFixture::SetUp() {
   UiFixture::SetUp();
+  VP_SKIP_UNLESS_PRESENT(GetParam());
   vp::SetFaults("");
   bob_ = UseKeyring(GetParam(), "bob", dir_);
   alice_ = UseKeyring(GetParam(), "alice", dir_);  // last: GNUPGHOME is Alice's
@@ -67,6 +68,7 @@ void OutgoingFixture::SetUp() {
 }
 
 void OutgoingFixture::TearDown() {
+  if (!GnuPGMissing(GetParam()).empty()) return UiFixture::TearDown();  // skipped: nothing set up
   // Whatever happened, the Notes window is usable again and no plaintext is left.
   EXPECT_TRUE(vp::Ui().IsWindowEnabled(static_cast<vp::WindowHandle>(notesWindow_)));
   EXPECT_EQ(LeftoverTempFiles(), std::vector<std::string>{});
@@ -117,7 +119,7 @@ std::vector<std::string> OutgoingFixture::CryptoCommands() const {
 
 std::string OutgoingFixture::BobOpens(const std::string& file, std::string* plain) {
   std::string out = file + ".opened";
-  std::string loopback = GetParam() == GnuPG::k2 ? "--pinentry-mode loopback " : "";
+  std::string loopback = HasAgent(GetParam()) ? "--pinentry-mode loopback " : "";
   std::string status;
   Gpg(GetParam(), bob_,
       "--batch --yes --status-fd 1 " + loopback + "--passphrase " + Bob().passphrase +
@@ -126,6 +128,38 @@ std::string OutgoingFixture::BobOpens(const std::string& file, std::string* plai
   if (plain) *plain = ReadFile(out);
   fs::remove(out);
   return status;
+}
+
+std::string OutgoingFixture::BobCalls(const std::string& received, const std::string& attachments,
+                                      int* rc, GnuPG version) {
+  std::string bobDir = dir_ + "/bob";
+  fs::create_directories(bobDir + "/tmp");
+  WriteFile(bobDir + "/body", received);
+  WriteFile(bobDir + "/answers",
+            "dialog 104 type 1005 " + std::string(Bob().passphrase) + "; click 1\n");
+  WriteFile(bobDir + "/registry.reg",
+            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Brinmoor\\Veilpost Ver 1.0]\r\n"
+            "\"GpgProgramPath\"=\"" +
+                std::string(GnuPGProgram(version)) + "\"\r\n\"UseAgent\"=dword:00000000\r\n");
+  fs::remove(bobDir + "/ui.log");
+  std::string env = "GNUPGHOME='" + bob_ + "' TMPDIR='" + bobDir + "/tmp' TMP='" + bobDir +
+                    "/tmp' VEILPOST_REGISTRY='" + bobDir + "/registry.reg' VEILPOST_SEGMENT='" +
+                    SegmentName() + "-bob' VEILPOST_UI='script:" + bobDir +
+                    "/answers' VEILPOST_UI_LOG='" + bobDir + "/ui.log' ";
+  std::string out;
+  *rc = RunCommand(env + VeilpostBinary() + " call DoDecryptBody 'Bob Example/Acme' @" + bobDir +
+                       "/body '" + attachments + "' 2>&1",
+                   &out);
+  return out;
+}
+
+std::string OutgoingFixture::BobsBoxes() const {
+  std::string boxes;
+  std::string log = ReadFile(dir_ + "/bob/ui.log");
+  for (size_t at = log.find("\"event\":\"message\""); at != std::string::npos;
+       at = log.find("\"event\":\"message\"", at + 1))
+    boxes += log.substr(at, log.find('\n', at) - at) + "\n";
+  return boxes;
 }
 
 std::string OutgoingFixture::Ref(const std::string& email) const {

@@ -31,6 +31,14 @@ class OutgoingFixture : public UiFixture, public testing::WithParamInterface<Gnu
   // Bob decrypts (or verifies) `file` with GnuPG directly; returns the status output and puts
   // the plaintext into *plain.
   std::string BobOpens(const std::string& file, std::string* plain);
+  // Bob's client, a process of its own (his key ring, settings, answers and temporary folder),
+  // opens a memo whose body is `received` with GnuPG `version`; returns what `veilpost call`
+  // printed.
+  std::string BobCalls(const std::string& received, const std::string& attachments, int* rc,
+                       GnuPG version);
+  std::string BobSees() const { return ReadFile(dir_ + "/bob/tmp/mailbody.pgp"); }
+  // The message boxes Bob's client showed, one JSON line each.
+  std::string BobsBoxes() const;
   // How a key on Alice's ring is named on command lines: its fingerprint, with both versions.
   std::string Ref(const std::string& email) const;
 

@@ -132,7 +132,7 @@ TEST_P(OutgoingNames, NamesAndFilesLikeOptionsAreNeverOptions) {
   EXPECT_TRUE(Events("message").empty()) << RawLog();
 }
 
-INSTANTIATE_TEST_SUITE_P(BothVersions, OutgoingNames, testing::Values(GnuPG::k1, GnuPG::k2),
+INSTANTIATE_TEST_SUITE_P(EveryVersion, OutgoingNames, testing::ValuesIn(kEveryGnuPG),
                          [](const auto& info) { return GnuPGName(info.param); });
 
 // Each distinct key is named once; a memo with more keys than the command line holds names them

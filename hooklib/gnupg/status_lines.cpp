@@ -57,6 +57,12 @@ bool IsNoPublicKeyErrsig(const char* line) {
   return LineHasStatus(line, "ERRSIG") && StatusField(line, kErrsigCodeField) == kNoPublicKeyCode;
 }
 
+// A signature GnuPG found but could not check for another reason: GnuPG 1.4 knows no elliptic
+// curves, so it cannot check what a key made by GnuPG 2.4 signed ("ERRSIG ... 22 ... 4").
+bool IsUncheckedErrsig(const char* line) {
+  return LineHasStatus(line, "ERRSIG") && !IsNoPublicKeyErrsig(line);
+}
+
 bool IsStatus(const char* line, const char* keyword) {
   return LineHasStatus(line, keyword);
 }
@@ -100,6 +106,7 @@ const DecryptRule kDecryptRules[] = {
      nullptr},
     {DecryptLine::kUnknownSigner, "NO_PUBKEY", nullptr, nullptr},
     {DecryptLine::kUnknownSigner, nullptr, nullptr, IsNoPublicKeyErrsig},
+    {DecryptLine::kUncheckedSignature, nullptr, nullptr, IsUncheckedErrsig},
     {DecryptLine::kNoData, nullptr, nullptr, IsNoData},
     {DecryptLine::kDamagedData, nullptr, nullptr, IsBrokenData},
     {DecryptLine::kDamagedData, "BADMDC", nullptr, nullptr},
@@ -107,6 +114,7 @@ const DecryptRule kDecryptRules[] = {
     {DecryptLine::kUnprotectedData, nullptr, nullptr, IsUnprotectedData},
     {DecryptLine::kDecryptionData, "DECRYPTION_INFO", nullptr, nullptr},
     {DecryptLine::kDecryptionFailed, "DECRYPTION_FAILED", nullptr, nullptr},
+    {DecryptLine::kIntegrityChecked, "GOODMDC", nullptr, nullptr},
     {DecryptLine::kDecryptionEnd, "END_DECRYPTION", nullptr, nullptr},
     {DecryptLine::kNewSignature, "NEWSIG", nullptr, nullptr},
     {DecryptLine::kValidSignature, "VALIDSIG", nullptr, nullptr},

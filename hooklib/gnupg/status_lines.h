@@ -37,12 +37,14 @@ enum class DecryptLine {
   kRevokedKeySignature,  // REVKEYSIG
   kExpiredSignature,     // EXPSIG
   kUnknownSigner,        // ERRSIG with "no public key", NO_PUBKEY, GnuPG 1.4's log line
+  kUncheckedSignature,   // any other ERRSIG: e.g. an algorithm this GnuPG does not know
   kNoData,               // NODATA 1 or 2: no OpenPGP data at all
   kDamagedData,          // NODATA 3 or 4 (an invalid packet), BADMDC
   kDecryptionBegin,      // BEGIN_DECRYPTION
   kDecryptionData,       // DECRYPTION_INFO of integrity-protected data: plaintext is flowing
   kUnprotectedData,      // DECRYPTION_INFO of data without integrity protection (no MDC, no AEAD)
   kDecryptionFailed,     // DECRYPTION_FAILED
+  kIntegrityChecked,     // GOODMDC: the data's integrity check (MDC or AEAD tag) held
   kDecryptionEnd,        // END_DECRYPTION
   kNewSignature,         // NEWSIG: the lines that follow concern the next signature
   kValidSignature,       // VALIDSIG: the fingerprints of the key that made a checked signature

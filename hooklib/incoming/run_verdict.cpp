@@ -47,6 +47,11 @@ const VerdictText kVerdictTexts[] = {
     {DecryptLine::kRevokedKeySignature, Box::kWarning, false, 0, 0,
      "This %s is signed by %s, but the signing key has been revoked.",
      "The %s \"%s\" is signed by %s, but the signing key has been revoked."},
+    {DecryptLine::kUncheckedSignature, Box::kWarning, false, 0, 0,
+     "This %s is signed, but GnuPG could not check the signature: it was made in a way this "
+     "version of GnuPG does not support. Who wrote it is not confirmed.",
+     "The %s \"%s\" is signed, but GnuPG could not check the signature: it was made in a way "
+     "this version of GnuPG does not support. Who wrote it is not confirmed."},
     {DecryptLine::kExpiredSignature, Box::kWarning, false, 0, 0,
      "This %s is signed by %s, but the signature has expired.",
      "The %s \"%s\" is signed by %s, but the signature has expired."},
@@ -105,7 +110,7 @@ bool RunVerdict::HasBadSignature() const {
 
 RunVerdict ReadDecryptRun(const char* result, int exitCode) {
   RunVerdict verdict;
-  bool noData = false, broken = false, unprotected = false, failed = false;
+  bool noData = false, broken = false, unprotected = false, failed = false, checkedData = false;
   bool plaintextFlowing = false, decrypting = false, textWritten = false;
   UnknownSigners unknown;
   // The signature the key lines that follow a checked verdict belong to (-1: none).
@@ -137,6 +142,11 @@ RunVerdict ReadDecryptRun(const char* result, int exitCode) {
         if (verdict.signatures.back().fingerprint.empty()) {
           verdict.signatures.back().fingerprint = SigningKeyFingerprint(line);
         }
+        break;
+      case DecryptLine::kUncheckedSignature:
+        // A signature is there: the text is not unsigned, nor cut short, just unconfirmed.
+        verdict.signatures.push_back({kind, "", StatusField(line, 1), "", false});
+        checked = -1;
         break;
       case DecryptLine::kValidSignature:
         if (checked >= 0 && verdict.signatures[checked].fingerprint.empty()) {
@@ -173,6 +183,9 @@ RunVerdict ReadDecryptRun(const char* result, int exitCode) {
       case DecryptLine::kDecryptionFailed:
         failed = true;
         break;
+      case DecryptLine::kIntegrityChecked:
+        checkedData = true;
+        break;
       case DecryptLine::kDecryptionEnd:
         decrypting = false;
         break;
@@ -190,7 +203,9 @@ RunVerdict ReadDecryptRun(const char* result, int exitCode) {
     verdict.outcome = RunOutcome::kDamaged;
   } else if (failed) {
     verdict.outcome = RunOutcome::kNotDecrypted;
-  } else if (unprotected) {
+  } else if (unprotected && !checkedData) {
+    // Debian's GnuPG 2.2 reads the AEAD packets of 2.4 but names no integrity method in
+    // DECRYPTION_INFO; its GOODMDC at the end still says the check held.
     verdict.outcome = RunOutcome::kUnprotected;
   } else if (cutShort) {
     verdict.outcome = RunOutcome::kDamaged;

@@ -47,7 +47,7 @@ void Must(int status, const std::string& what, const std::string& output) {
 void Generate(GnuPG v, const std::string& home, const Person& p, int keys = 1) {
   std::string out;
   for (int i = 0; i < keys; ++i) {
-    if (v == GnuPG::k2) {
+    if (HasAgent(v)) {
       std::string uid = std::string(p.name) + " <" + p.email + ">";
       Must(Gpg(v, home,
                "--batch --yes --pinentry-mode loopback --passphrase " + Quote(p.passphrase) +
@@ -69,7 +69,7 @@ void Generate(GnuPG v, const std::string& home, const Person& p, int keys = 1) {
 void AddUserId(GnuPG v, const std::string& home, const Person& p, const std::string& name,
                const std::string& email) {
   std::string out;
-  if (v == GnuPG::k2) {
+  if (HasAgent(v)) {
     std::string fpr = Fingerprint(v, home, p.email);
     Must(Gpg(v, home,
              "--batch --pinentry-mode loopback --passphrase " + Quote(p.passphrase) +
@@ -169,11 +169,78 @@ std::string Masters(GnuPG v) {
 
 }  // namespace
 
+namespace {
+
+// The fixture cache the fixture scripts build into.
+std::string FixtureCache() {
+  if (const char* cache = getenv("VEILPOST_FIXTURE_CACHE"); cache && *cache) return cache;
+  std::string base;
+  if (const char* xdg = getenv("XDG_CACHE_HOME"); xdg && *xdg) {
+    base = xdg;
+  } else if (const char* home = getenv("HOME"); home && *home) {
+    base = std::string(home) + "/.cache";
+  }
+  return base.empty() ? "" : base + "/veilpost/fixtures";
+}
+
+struct Located {
+  std::string program;
+  std::string missing;  // why there is none
+};
+
+// GnuPG 2.4: VP_GNUPG24, else the build the fixture script recorded as its last good one
+// ("<entry> <script hash>" in gnupg24.latest; the entry holds bin/gpg and, once complete, stamp).
+Located LocateGnuPG24() {
+  constexpr const char* kHowTo = "; build it with tests/fixtures/build-gnupg24";
+  if (const char* named = getenv("VP_GNUPG24")) {
+    if (!*named) return {"", "GnuPG 2.4 is switched off (VP_GNUPG24 is empty)"};
+    if (access(named, X_OK) != 0) {
+      return {"", std::string("GnuPG 2.4 named by VP_GNUPG24 is not a program: ") + named};
+    }
+    return {named, ""};
+  }
+  const std::string cache = FixtureCache();
+  std::string entry = ReadFile(cache + "/gnupg24.latest");
+  entry = entry.substr(0, entry.find_first_of(" \n"));
+  if (cache.empty() || entry.empty() || entry.find('/') != std::string::npos) {
+    return {"", "GnuPG 2.4 fixture not built" + std::string(kHowTo)};
+  }
+  const std::string root = cache + "/" + entry;
+  if (!fs::exists(root + "/stamp") || access((root + "/bin/gpg").c_str(), X_OK) != 0) {
+    return {"", "GnuPG 2.4 fixture in " + root + " is incomplete" + kHowTo};
+  }
+  return {root + "/bin/gpg", ""};
+}
+
+const Located& GnuPG24() {
+  static const Located located = LocateGnuPG24();
+  return located;
+}
+
+}  // namespace
+
 const char* GnuPGProgram(GnuPG v) {
-  return v == GnuPG::k1 ? "/usr/bin/gpg1" : "/usr/bin/gpg";
+  switch (v) {
+    case GnuPG::k1:
+      return "/usr/bin/gpg1";
+    case GnuPG::k2:
+      return "/usr/bin/gpg";
+    case GnuPG::k24:
+      break;
+  }
+  return GnuPG24().program.c_str();
 }
 const char* GnuPGName(GnuPG v) {
-  return v == GnuPG::k1 ? "GnuPG1" : "GnuPG2";
+  return v == GnuPG::k1 ? "GnuPG1" : v == GnuPG::k2 ? "GnuPG2" : "GnuPG24";
+}
+
+bool HasAgent(GnuPG v) {
+  return v != GnuPG::k1;
+}
+
+std::string GnuPGMissing(GnuPG v) {
+  // 1.4 and 2.2 are installed with the build's dependencies: without them a case fails.
+  return v == GnuPG::k24 ? GnuPG24().missing : "";
 }
 
 const Person& Alice() {
@@ -211,7 +278,13 @@ std::string Fingerprint(GnuPG v, const std::string& home, const std::string& ema
 }
 
 void StopAgent(const std::string& home) {
-  RunCommand("gpgconf --homedir " + Quote(home) + " --kill gpg-agent >/dev/null 2>&1");
+  std::string command = "gpgconf --homedir " + Quote(home) + " --kill all >/dev/null 2>&1";
+  // A 2.4 home may also run that version's key box daemon, which only its own gpgconf knows.
+  if (GnuPGMissing(GnuPG::k24).empty()) {
+    const std::string gpgconf = fs::path(GnuPGProgram(GnuPG::k24)).parent_path() / "gpgconf";
+    command = gpgconf + " --homedir " + Quote(home) + " --kill all >/dev/null 2>&1; " + command;
+  }
+  RunCommand(command);
 }
 
 namespace {

@@ -1,14 +1,37 @@
 // Throwaway GnuPG key rings for tests, made once per test run and copied for each test.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <string>
 
 namespace vptest {
 
-enum class GnuPG { k1, k2 };
+// GnuPG 1.4 and 2.2 as Debian ships them; 2.4, what users on Windows run, as the test fixture
+// tests/fixtures/build-gnupg24 builds.
+enum class GnuPG { k1, k2, k24 };
 
-// The program of a version: /usr/bin/gpg1 or /usr/bin/gpg.
+// Every version, for the suites that run their cases with each.
+inline constexpr GnuPG kEveryGnuPG[] = {GnuPG::k1, GnuPG::k2, GnuPG::k24};
+
+// The program of a version: /usr/bin/gpg1, /usr/bin/gpg, or the 2.4 fixture's gpg ("" when
+// that was not built).
 const char* GnuPGProgram(GnuPG version);
-const char* GnuPGName(GnuPG version);  // "GnuPG1" / "GnuPG2", for test names
+const char* GnuPGName(GnuPG version);  // "GnuPG1" / "GnuPG2" / "GnuPG24", for test names
+
+// GnuPG 2.2 or 2.4: an agent holds the secret keys, a passphrase needs loopback pinentry.
+bool HasAgent(GnuPG version);
+
+// Why the program of `version` cannot run here, in one line; "" when it can. GnuPG 2.4 is found
+// through VP_GNUPG24 (the gpg to use; set but empty: none) or else the last build the fixture
+// script recorded in the fixture cache, so a suite run after the script finds it unasked.
+std::string GnuPGMissing(GnuPG version);
+
+// Skips the running test (from a test body or SetUp) when `version` is missing here.
+#define VP_SKIP_UNLESS_PRESENT(version)                                            \
+  do {                                                                             \
+    if (std::string missing_ = ::vptest::GnuPGMissing(version); !missing_.empty()) \
+      GTEST_SKIP() << missing_;                                                    \
+  } while (0)
 
 // The people on the test key rings. Carol's key carries three user ids; Dave has two keys with
 // the same user id; Erin's key is known only to Erin (a stranger to everyone else).
@@ -38,7 +61,7 @@ std::string FreshHome(const std::string& name);
 // <jimbob@example.com>") into the key ring at `home`.
 void AddPublicKey(GnuPG version, const std::string& home, const std::string& who);
 
-// Stops the agent of a GnuPG 2 home (no-op otherwise) so no process outlives the test.
+// Stops the daemons of a GnuPG 2 home (no-op otherwise) so no process outlives the test.
 void StopAgent(const std::string& home);
 
 // Runs GnuPG of `version` on `home` with `args` (shell words), returns the exit status and
