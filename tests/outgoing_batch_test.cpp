@@ -312,7 +312,7 @@ TEST(BatchCuts, RunsFillEachLineInOrder) {
   EXPECT_EQ(total, names.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(BothVersions, OutgoingBatch, testing::Values(GnuPG::k1, GnuPG::k2),
+INSTANTIATE_TEST_SUITE_P(EveryVersion, OutgoingBatch, testing::ValuesIn(kEveryGnuPG),
                          [](const auto& info) { return GnuPGName(info.param); });
 
 }  // namespace

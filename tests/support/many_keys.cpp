@@ -139,7 +139,7 @@ void AddTrickyKeys(GnuPG version, const std::string& home) {
   });
   std::string out;
   Must(Gpg(version, home, "--batch --import '" + root + "/public.asc'", &out), "import", out);
-  if (version == GnuPG::k2) {
+  if (HasAgent(version)) {
     // The agent's key file alone: a secret key whose public key the ring lacks.
     fs::create_directories(home + "/private-keys-v1.d");
     fs::copy_file(root + "/sam.key", home + "/private-keys-v1.d/sam.key");
