@@ -1,6 +1,7 @@
 // Where databases live: the Notes data folder and the mapping of server names to folders.
 //
-// The data folder is $VEILPOST_NOTES_DATA, else $HOME/.local/share/veilpost/notes, else ".".
+// The data folder is $VEILPOST_NOTES_DATA, else (Windows) %LOCALAPPDATA%\Veilpost\Notes, else
+// $HOME/.local/share/veilpost/notes, else ".".
 // The server "" is the local folder: the data folder itself. Any other server has the folder
 //   <data folder>/servers/<key>
 // where <key> is the server's name in abbreviated form ("CN=Mail1/O=Acme" -> "Mail1/Acme"), in
@@ -9,6 +10,7 @@
 //
 // A network path is "server!!file" (as BuildNetPath makes it) or a plain file path, which is
 // local. A relative file is taken in its server's folder; an absolute one as it is (local only).
+// On Windows "C:\x", "C:/x" and "\x" are absolute too, and "\" separates as "/" does.
 #pragma once
 #include <string>
 

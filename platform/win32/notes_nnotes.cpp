@@ -209,10 +209,19 @@ class NnotesApi : public NotesApi {
     auto entry =
         Entry<WORD WINAPI(DWORD, const char*, WORD, char*, WORD)>("NSFItemGetTextListEntry");
     if (!entry) return Missing();
-    WORD n = entry(note, name, index, buffer, size);
-    if (size > 0) buffer[n < size ? n : size - 1] = '\0';
-    if (length) *length = n;
-    return kNotesOk;
+    if (length) *length = 0;
+    if (!buffer || size == 0) return kNotesTextCut;
+    // The Notes API cuts an entry to the buffer silently; one byte more than the caller's
+    // buffer tells a cut entry (which would name someone else) from one that fits exactly.
+    std::string wide(static_cast<size_t>(size) + 1, '\0');
+    WORD asked = size < 0xFFFF ? static_cast<WORD>(size + 1) : size;
+    WORD n = entry(note, name, index, wide.data(), asked);
+    bool cut = n >= size || (asked == size && n + 1u >= size);
+    WORD kept = cut ? static_cast<WORD>(size - 1) : n;
+    std::memcpy(buffer, wide.data(), kept);
+    buffer[kept] = '\0';
+    if (length) *length = kept;
+    return cut ? kNotesTextCut : kNotesOk;
   }
 
   NotesStatus CompileFormula(const char* name, uint16_t nameLength, const char* text,
