@@ -42,9 +42,18 @@ cleanup() {
       wine "$built/gpgconf.exe" --homedir "$(w "$work/$who/gnupg")" --kill gpg-agent >/dev/null 2>&1
     done
   fi
-  rm -rf "$work"
+  [ -n "${VP_E2E_KEEP:-}" ] || rm -rf "$work"
 }
 trap cleanup EXIT
+
+# The programs as a Notes client's folder holds them: orlavex.dll beside the program, and the
+# stand-in nnotes.dll when the build made one (the build keeps it apart, as a machine without
+# Notes has none).
+mkdir "$work/bin"
+cp "$bin/veilpost.exe" "$bin/orlavex.dll" "$bin/corvane.exe" "$work/bin/"
+stand_in=$(dirname "$bin")/stand-in/nnotes.dll
+[ -f "$stand_in" ] && cp "$stand_in" "$work/bin/"
+bin=$work/bin
 
 w() { winepath -w "$1" 2>/dev/null; }
 
@@ -198,7 +207,7 @@ cat "$work/clear.asc" "$work/carol.asc" >"$work/withkey.asc"
 call import bob "$(printf '%s\n' "$bob_types" 'dialog 106 click 1009; click 1004')" DoDecryptBody "$bob_uid" "@$work/withkey.asc" ""
 expect_log import '{"event":"dialog-open","id":106,' \
   '"text":"Carol Example <carol@example.com>' '1 public key imported.'
-gpgw bob --with-colons --list-keys carol@example.com | grep -q '^uid:.*Carol Example <carol@example.com>' ||
+gpgw bob --with-colons --list-keys carol@example.com | grep -qF 'Carol Example <carol@example.com>' ||
   fail "import: Carol's key is not on Bob's key ring"
 
 # --- Detach and View: two attachments Alice signed and encrypted; one saved, one viewed.
@@ -245,6 +254,7 @@ gone wipe "$tmp/wipe-me.txt"
 # the file the link pointed to when the library deletes the name; on Windows a link is a reparse
 # point, and that case is covered by the Windows port test of the wipe.)
 printf 'theirs\n' >"$work/theirs.txt"
+rm -f "$tmp/mailbody.pgp"
 ln -s "$work/theirs.txt" "$tmp/mailbody.pgp"
 call symlink bob "" DoQuoteBody "> quoted"
 expect_result symlink 0
@@ -302,6 +312,22 @@ unset VEILPOST_CLOCK_FILE VEILPOST_TICK_MS
 settings CacheInterval REG_DWORD 0
 rm -f "$tmp/mailbody.pgp"
 
+# --- The demonstration: keys made with this GnuPG, a directory through nnotes.dll, Alice's signed
+# and encrypted memo with its attachment, Bob opening it and detaching the attachment.
+if [ -f "$bin/nnotes.dll" ]; then
+  timeout 600 "$VP_WINE64" "$bin/veilpost.exe" demo --gpg "$(w "$gpgexe")" 2>&1 | tr -d '\r' >"$work/demo.out"
+  holds "$work/demo.out" output demo 'DoEncrypt returned 16 (own public key not attached, attachments encrypted)' \
+    'DoDecryptBody returned 0' '   | the project plan is attached. Please keep it to the team.' \
+    'The same bytes Alice attached, with a good signature by Alice.' \
+    "Result: Bob read Alice's memo and attachment, signed by Alice."
+  folder=$(sed -n 's/^   Working folder \(.*\) (removed at the end)$/\1/p' "$work/demo.out")
+  [ -n "$folder" ] && [ ! -e "$(winepath -u "$folder" 2>/dev/null)" ] ||
+    fail "demo: its folder \"$folder\" was not removed"
+  [ "$(wine reg query 'HKCU\Software\Brinmoor\Veilpost Ver 1.0' /v GpgProgramPath 2>/dev/null |
+    tr -d '\r' | awk '/GpgProgramPath/ { print $3 }')" = "$(w "$gpgexe")" ] ||
+    fail "demo: the GnuPG setting was not put back"
+fi
+
 # --- Through the Notes directory (the stand-in nnotes.dll): sign and encrypt to a group and to
 # the name with quotes and blanks, the recipients read back from the packets.
 if [ -f "$bin/nnotes.dll" ] && [ -x "$root/build/bin/veilpost" ]; then
@@ -309,9 +335,9 @@ if [ -f "$bin/nnotes.dll" ] && [ -x "$root/build/bin/veilpost" ]; then
   mkdir -p "$work/notes"
   notes new-directory names.nsf
   notes add-person names.nsf "CN=Alice Example/O=Acme" --mail alice@example.com
-  notes add-person names.nsf "CN=Bob O'Hara Example/O=Acme" --mail bob@example.com
+  notes add-person names.nsf "CN=Bob \"Bo\" O'Hara Example/O=Acme" --mail bob@example.com
   notes add-person names.nsf "CN=Carol Example/O=Acme" --mail carol@example.com
-  notes add-group names.nsf "Sales Team" "CN=Bob O'Hara Example/O=Acme" "CN=Carol Example/O=Acme"
+  notes add-group names.nsf "Sales Team" "CN=Bob \"Bo\" O'Hara Example/O=Acme" "CN=Carol Example/O=Acme"
   gpgw carol --armor --export carol@example.com >"$work/key.asc"
   gpgw alice --import "$(w "$work/key.asc")"
   printf '%s\n' "$memo" >"$work/alice/memo.txt"
