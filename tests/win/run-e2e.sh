@@ -6,7 +6,8 @@
 #
 # Usage: run-e2e.sh BIN_DIR [GPG_GENERATION]   (on an X display, in a Wine prefix of its own)
 # GPG_GENERATION is 1 (GnuPG 1.4, the default) or 2 (GnuPG 2.4). When Debian's archive cannot be
-# reached, one line says so and the tests needing GnuPG are skipped.
+# reached, one line says so and the tests needing GnuPG are skipped. VP_E2E_KEEP=1 keeps the work
+# folder (scripts, transcripts, outputs of every case) for a look after a failure.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/tests/win/wine-env.sh"
