@@ -4,27 +4,19 @@
 // Each person is a process of their own (their own key ring, settings file, shared segment and
 // temporary folder), started as `veilpost call`, so the library is loaded exactly as the mail
 // client loads it. The folder is removed at the end, whatever happened.
-#include <signal.h>
-#include <stdlib.h>
-#include <sys/select.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "host/commands.h"
-#include "notesemu/directory_tools.h"
+#include "host/demo_system.h"
 
 namespace fs = std::filesystem;
 
@@ -45,7 +37,22 @@ struct Person {
   std::string home;  // the person's folder: gnupg/, tmp/, registry.reg
 };
 
-using Env = std::map<std::string, std::string>;
+using demo::Env;
+using demo::Run;
+using demo::RunLimits;
+
+// `name` inside `folder`, with the system's own separator (the library and GnuPG on Windows
+// are handed these paths).
+std::string Join(const std::string& folder, const std::string& name) {
+  return (fs::path(folder) / name).make_preferred().string();
+}
+
+// The first line of a child's output, without the carriage return a Windows child ends it with.
+std::string FirstLine(const std::string& text) {
+  std::string line = text.substr(0, text.find('\n'));
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -83,101 +90,6 @@ std::string Field(const std::string& line, const std::string& key) {
     }
   }
   return out;
-}
-
-// The signal that asked the demo to stop (Ctrl-C, hang-up, termination), 0 while none did.
-volatile sig_atomic_t g_stop = 0;
-
-void OnStopSignal(int signal) {
-  g_stop = signal;
-}
-
-// Without SA_RESTART, so a wait for a child returns at once and the demo can clean up.
-void CatchStopSignals() {
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
-}
-
-struct RunLimits {
-  int seconds = 0;              // 0: no time limit
-  bool dots = false;            // a dot on standard output for each second the child works
-  size_t maxOutput = 16 << 20;  // a child that writes more is stopped
-  std::string folder;           // the child's working folder; "" for the demo's own
-};
-
-// Runs argv with extra environment; returns the exit status (-1 when it did not run, was
-// stopped or passed a limit) and its standard output. Standard error goes to *err when given,
-// else it is dropped. Standard input and the controlling terminal are inherited, so the
-// terminal front end can ask there. A stop signal ends the child.
-int Run(const std::vector<std::string>& argv, const Env& env, std::string* out,
-        std::string* err = nullptr, const RunLimits& limits = {}) {
-  int outPipe[2], errPipe[2];
-  if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return -1;
-  pid_t pid = fork();
-  if (pid < 0) return -1;
-  if (pid == 0) {
-    for (const auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
-    if (!limits.folder.empty() && chdir(limits.folder.c_str()) != 0) _exit(127);
-    dup2(outPipe[1], 1);
-    dup2(errPipe[1], 2);
-    close(outPipe[0]);
-    close(errPipe[0]);
-    close(outPipe[1]);
-    close(errPipe[1]);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  close(outPipe[1]);
-  close(errPipe[1]);
-  std::string o, e;
-  // Both pipes are drained together so neither can fill up and stall the child.
-  fd_set fds;
-  bool outOpen = true, errOpen = true, stopped = false;
-  int waited = 0;
-  while ((outOpen || errOpen) && !stopped) {
-    FD_ZERO(&fds);
-    if (outOpen) FD_SET(outPipe[0], &fds);
-    if (errOpen) FD_SET(errPipe[0], &fds);
-    timeval second{1, 0};
-    int ready = select(std::max(outPipe[0], errPipe[0]) + 1, &fds, nullptr, nullptr, &second);
-    if (ready < 0 && errno != EINTR) break;
-    if (g_stop) stopped = true;
-    if (ready <= 0) {
-      if (limits.dots) {
-        printf(".");
-        fflush(stdout);
-      }
-      if (limits.seconds > 0 && ++waited >= limits.seconds) stopped = true;
-      continue;
-    }
-    char buf[4096];
-    for (auto [fd, open, text] :
-         {std::tuple{outPipe[0], &outOpen, &o}, std::tuple{errPipe[0], &errOpen, &e}}) {
-      if (*open && FD_ISSET(fd, &fds)) {
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n <= 0)
-          *open = false;
-        else
-          text->append(buf, static_cast<size_t>(n));
-      }
-    }
-    if (o.size() + e.size() > limits.maxOutput) stopped = true;
-  }
-  if (stopped) kill(pid, SIGKILL);
-  close(outPipe[0]);
-  close(errPipe[0]);
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (out) *out = o;
-  if (err) *err = e;
-  if (stopped) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // What DoEncrypt's result says: the public-key choice, plus 16 for encrypted attachments.
@@ -221,7 +133,8 @@ class Demo {
     return true;
   }
   bool Fail(const std::string& why) {
-    if (g_stop) return false;  // the step failed because it was stopped; that is said once
+    if (demo::StopRequest())
+      return false;  // the step failed because it was stopped; that is said once
     if (failure_.empty()) failure_ = why;
     printf("   FAILED: %s\n", why.c_str());
     fflush(stdout);
@@ -246,7 +159,7 @@ class Demo {
   bool BobDetachesTheAttachment();
   void ShowTranscript(const std::string& who, const std::string& path);
 
-  int Gpg(const Person& p, const std::string& args, std::string* out = nullptr);
+  int Gpg(const Person& p, const std::vector<std::string>& args, std::string* out = nullptr);
   Env LibraryEnv(const Person& p, const std::string& who);
   void Clean();
 
@@ -280,58 +193,50 @@ void Demo::Indented(const std::string& text, size_t maxLines) {
   }
 }
 
-int Demo::Gpg(const Person& p, const std::string& args, std::string* out) {
-  std::vector<std::string> argv{options_.gpg, "--homedir", p.home + "/gnupg", "--batch"};
-  std::istringstream words(args);
-  for (std::string w; words >> w;) argv.push_back(w);
+int Demo::Gpg(const Person& p, const std::vector<std::string>& args, std::string* out) {
+  std::vector<std::string> argv{options_.gpg, "--homedir", Join(p.home, "gnupg"), "--batch"};
+  argv.insert(argv.end(), args.begin(), args.end());
   std::string err;
   RunLimits limits;
   limits.dots = true;
   int rc = Run(argv, {}, out, &err, limits);
-  if (rc != 0 && !g_stop) Say("GnuPG said: " + err);
+  if (rc != 0 && !demo::StopRequest()) Say("GnuPG said: " + err);
   return rc;
 }
 
 // Everything that makes a person's process their own, and how the dialogs are answered.
 Env Demo::LibraryEnv(const Person& p, const std::string& who) {
-  Env env{{"GNUPGHOME", p.home + "/gnupg"},
-          {"VEILPOST_REGISTRY", p.home + "/registry.reg"},
-          {"VEILPOST_SEGMENT", "/veilpost-" + fs::path(work_).filename().string() + "-" + who},
-          {"VEILPOST_NOTES_DATA", work_ + "/notes"},
-          {"TMPDIR", p.home + "/tmp"},
-          {"TMP", p.home + "/tmp"},
-          {"VEILPOST_UI_LOG", work_ + "/transcript-" + who + ".jsonl"}};
-  env["VEILPOST_UI"] = options_.interactive ? "terminal" : "script:" + work_ + "/answers-" + who;
+  Env env = demo::PersonSettings(p.home, options_.gpg);
+  env.insert({{"GNUPGHOME", Join(p.home, "gnupg")},
+              {"VEILPOST_SEGMENT", "/veilpost-" + fs::path(work_).filename().string() + "-" + who},
+              {"VEILPOST_NOTES_DATA", Join(work_, "notes")},
+              {"TMPDIR", Join(p.home, "tmp")},
+              {"TMP", Join(p.home, "tmp")},
+              {"TEMP", Join(p.home, "tmp")},
+              {"VEILPOST_UI_LOG", Join(work_, "transcript-" + who + ".jsonl")}});
+  env["VEILPOST_UI"] =
+      options_.interactive ? demo::InteractiveUi() : "script:" + Join(work_, "answers-" + who);
   return env;
 }
 
 bool Demo::Setup() {
   // Refused before anything is made: the demo's keys would be made by whatever this is.
-  if (options_.gpg.empty())
-    options_.gpg = fs::exists("/usr/bin/gpg") ? "/usr/bin/gpg" : "/usr/bin/gpg1";
-  if (access(options_.gpg.c_str(), X_OK) != 0 || fs::is_directory(options_.gpg))
-    return Fail(options_.gpg + " cannot be run");
+  if (options_.gpg.empty()) options_.gpg = demo::DefaultGnuPG();
+  if (!demo::CanRun(options_.gpg)) return Fail(options_.gpg + " cannot be run");
   std::string version = GnuPGBanner(options_.gpg);
   if (version.empty())
     return Fail(options_.gpg + " is not GnuPG (its --version does not start \"gpg (GnuPG) \")");
   gpg2_ = version.find(") 1.") == std::string::npos;
-  char* tmp = getenv("TMPDIR");
-  std::string base = tmp && *tmp ? tmp : "/tmp";
-  std::string pattern = base + "/vp-demo-XXXXXX";
-  if (!mkdtemp(pattern.data())) return Fail("cannot make a folder in " + base);
-  work_ = pattern;
-  self_ = fs::canonical("/proc/self/exe").string();
+  std::string error;
+  work_ = demo::MakeWorkFolder(&error);
+  if (work_.empty()) return Fail(error);
+  self_ = demo::SelfPath();
 
   for (Person* p : {&alice_, &bob_}) {
-    p->home = work_ + "/" + (p == &alice_ ? "alice" : "bob");
-    fs::create_directories(p->home + "/gnupg");
-    fs::create_directories(p->home + "/tmp");
-    fs::permissions(p->home + "/gnupg", fs::perms::owner_all);
-    // Each person's settings: the GnuPG program, the passphrase typed into the dialog.
-    WriteAll(p->home + "/registry.reg",
-             "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Brinmoor\\Veilpost Ver 1.0]\r\n"
-             "\"GpgProgramPath\"=\"" +
-                 options_.gpg + "\"\r\n\"UseAgent\"=dword:00000000\r\n");
+    p->home = Join(work_, p == &alice_ ? "alice" : "bob");
+    fs::create_directories(Join(p->home, "gnupg"));
+    fs::create_directories(Join(p->home, "tmp"));
+    fs::permissions(Join(p->home, "gnupg"), fs::perms::owner_all);
   }
   Say("Working folder " + work_ + " (removed at the end)");
   Say("GnuPG: " + options_.gpg + " - " + version);
@@ -346,20 +251,21 @@ bool Demo::MakeKeys() {
               : "Key-Type: DSA\nKey-Length: 1024\nSubkey-Type: ELG-E\nSubkey-Length: 1024\n";
     params += std::string("Name-Real: ") + p->name + "\nName-Email: " + p->email +
               "\nExpire-Date: 0\nPassphrase: " + p->passphrase + "\n%commit\n";
-    WriteAll(p->home + "/keyparams", params);
-    std::string loopback = gpg2_ ? "--pinentry-mode loopback " : "";
+    WriteAll(Join(p->home, "keyparams"), params);
+    std::vector<std::string> args{"--gen-key", Join(p->home, "keyparams")};
+    if (gpg2_) args.insert(args.begin(), {"--pinentry-mode", "loopback"});
     Working(std::string("GnuPG is making the key of ") + p->name);
-    int rc = Gpg(*p, loopback + "--gen-key " + p->home + "/keyparams");
+    int rc = Gpg(*p, args);
     printf("\n");
     if (rc != 0) return Fail(std::string("GnuPG made no key for ") + p->name);
-    fs::remove(p->home + "/keyparams");
+    fs::remove(Join(p->home, "keyparams"));
     Say(std::string(p->name) + " <" + p->email + ">, passphrase \"" + p->passphrase + "\"");
   }
   // They swap public keys, as people do before they write to each other.
   for (auto [from, to] : {std::pair{&alice_, &bob_}, std::pair{&bob_, &alice_}}) {
-    std::string file = work_ + "/exchange.asc";
-    if (Gpg(*from, "--armor --yes --output " + file + " --export " + from->email) != 0 ||
-        Gpg(*to, "--import " + file) != 0)
+    std::string file = Join(work_, "exchange.asc");
+    if (Gpg(*from, {"--armor", "--yes", "--output", file, "--export", from->email}) != 0 ||
+        Gpg(*to, {"--import", file}) != 0)
       return Fail("the public keys could not be exchanged");
     fs::remove(file);
   }
@@ -369,14 +275,12 @@ bool Demo::MakeKeys() {
 
 bool Demo::MakeDirectory() {
   Step("The Notes directory: two people and a group");
-  std::string dir = work_ + "/notes";
+  std::string dir = Join(work_, "notes");
   fs::create_directories(dir);
-  std::string error = notesemu::CreateDirectoryDatabase(dir + "/names.nsf");
-  if (error.empty())
-    error = notesemu::AddDirectoryEntries(
-        dir + "/names.nsf",
-        {{alice_.notesName, "alice", alice_.email}, {bob_.notesName, "bob", bob_.email}},
-        {{"Project Team", {bob_.notesName, alice_.notesName}, true}});
+  std::string error = demo::MakeDirectory(
+      dir, "names.nsf",
+      {{alice_.notesName, "alice", alice_.email}, {bob_.notesName, "bob", bob_.email}},
+      {{"Project Team", {bob_.notesName, alice_.notesName}}});
   if (!error.empty()) return Fail(error);
   Say("names.nsf: Alice Example/Demo, Bob Example/Demo, group \"Project Team\" (both of them)");
   return true;
@@ -384,10 +288,10 @@ bool Demo::MakeDirectory() {
 
 bool Demo::AliceSends() {
   Step("Alice sends a memo to \"Bob Example;Project Team\" with plan.txt attached (DoEncrypt)");
-  std::string attachment = alice_.home + "/tmp/plan.txt";  // detached by her script
+  std::string attachment = Join(Join(alice_.home, "tmp"), "plan.txt");  // detached by her script
   WriteAll(attachment, plan_);
-  WriteAll(work_ + "/memo.txt", memo_);
-  WriteAll(work_ + "/answers-alice",
+  WriteAll(Join(work_, "memo.txt"), memo_);
+  WriteAll(Join(work_, "answers-alice"),
            "dialog 101 click 1000; check 1011; check 1010; click 1\n"
            "dialog 103 type 1005 " +
                std::string(alice_.passphrase) + "; click 1\n");
@@ -401,25 +305,25 @@ bool Demo::AliceSends() {
   if (limits.dots) Working("Alice's mail client calls the library, which runs GnuPG");
   std::string out, err;
   int rc = Run({self_, "call", "DoEncrypt", "", alice_.userName, "Bob Example;Project Team",
-                "@" + work_ + "/memo.txt", attachment},
+                "@" + Join(work_, "memo.txt"), attachment},
                LibraryEnv(alice_, "alice"), &out, &err, limits);
   if (limits.dots) printf("\n");
-  ShowTranscript("Alice", work_ + "/transcript-alice.jsonl");
+  ShowTranscript("Alice", Join(work_, "transcript-alice.jsonl"));
   if (rc != 0) return Fail("veilpost call failed: " + err);
-  std::string code = out.substr(0, out.find('\n'));
+  std::string code = FirstLine(out);
   int result = atoi(code.c_str());
   Say("DoEncrypt returned " + code + " (" + EncryptResult(result) + ")");
   // By hand the user may choose other options; the memo must still have gone out encrypted.
   if (result < 0) return Fail("Alice's memo was not sent (DoEncrypt returned " + code + ")");
   if (code != "16" && !options_.interactive)
     return Fail("DoEncrypt returned " + code + " where the answers given make 16");
-  armoured_ = ReadAll(alice_.home + "/tmp/mailbody.pgp");
+  armoured_ = ReadAll(Join(Join(alice_.home, "tmp"), "mailbody.pgp"));
   Say("mailbody.pgp, the memo's new body:");
   Indented(armoured_, 6);
   if ((result & 15) == 1 || (result & 15) == 2) {
     Say(std::string("pubkey.asc, Alice's public key ") +
         ((result & 15) == 1 ? "added to the memo's text:" : "attached to the memo:"));
-    Indented(ReadAll(alice_.home + "/tmp/pubkey.asc"), 4);
+    Indented(ReadAll(Join(Join(alice_.home, "tmp"), "pubkey.asc")), 4);
   }
   if (!(result & 16)) {
     Say("plan.txt was sent as it is, not encrypted; Bob has only the memo to read.");
@@ -432,31 +336,31 @@ bool Demo::AliceSends() {
       " bytes of OpenPGP data");
   if (fs::exists(attachment)) return Fail("the plain attachment was not wiped");
   // The mail travels to Bob.
-  fs::copy_file(attachment + ".pgp", work_ + "/plan.txt.pgp");
-  fs::remove(alice_.home + "/tmp/mailbody.pgp");
+  fs::copy_file(attachment + ".pgp", Join(work_, "plan.txt.pgp"));
+  fs::remove(Join(Join(alice_.home, "tmp"), "mailbody.pgp"));
   return true;
 }
 
 bool Demo::BobOpens() {
   Step("Bob opens the memo (DoDecryptBody)");
-  WriteAll(work_ + "/received.txt", armoured_);
-  WriteAll(work_ + "/answers-bob",
+  WriteAll(Join(work_, "received.txt"), armoured_);
+  WriteAll(Join(work_, "answers-bob"),
            "dialog 104 type 1005 " + std::string(bob_.passphrase) + "; click 1\n");
   if (options_.interactive) Say("Bob's passphrase is \"" + std::string(bob_.passphrase) + "\".");
   RunLimits limits;
   limits.dots = !options_.interactive;
   if (limits.dots) Working("Bob's mail client calls the library, which runs GnuPG");
   std::string out, err;
-  int rc = Run({self_, "call", "DoDecryptBody", bob_.userName, "@" + work_ + "/received.txt",
+  int rc = Run({self_, "call", "DoDecryptBody", bob_.userName, "@" + Join(work_, "received.txt"),
                 plainAttachment_ ? "plan.txt" : "plan.txt.pgp"},
                LibraryEnv(bob_, "bob"), &out, &err, limits);
   if (limits.dots) printf("\n");
-  ShowTranscript("Bob", work_ + "/transcript-bob.jsonl");
+  ShowTranscript("Bob", Join(work_, "transcript-bob.jsonl"));
   if (rc != 0) return Fail("veilpost call failed: " + err);
-  std::string code = out.substr(0, out.find('\n'));
+  std::string code = FirstLine(out);
   Say("DoDecryptBody returned " + code);
-  std::string shown = ReadAll(bob_.home + "/tmp/mailbody.pgp");
-  fs::remove(bob_.home + "/tmp/mailbody.pgp");
+  std::string shown = ReadAll(Join(Join(bob_.home, "tmp"), "mailbody.pgp"));
+  fs::remove(Join(Join(bob_.home, "tmp"), "mailbody.pgp"));
   Say("What Bob's memo now shows:");
   Indented(shown);
   if (code != "0" || shown.rfind(memo_, 0) != 0) return Fail("Bob did not get Alice's memo back");
@@ -467,12 +371,13 @@ bool Demo::BobDetachesTheAttachment() {
   if (plainAttachment_) return true;
   Step("Bob detaches plan.txt.pgp through the attachment dialog (DoDecryptAttachments)");
   // His script detached the attachment into his temporary folder; the library wipes it there.
-  fs::copy_file(work_ + "/plan.txt.pgp", bob_.home + "/tmp/plan.txt.pgp");
-  const std::string transcript = work_ + "/transcript-bob.jsonl";
+  fs::copy_file(Join(work_, "plan.txt.pgp"), Join(Join(bob_.home, "tmp"), "plan.txt.pgp"));
+  const std::string transcript = Join(work_, "transcript-bob.jsonl");
   fs::remove(transcript);
-  WriteAll(work_ + "/answers-bob",
-           "dialog 102 select \"plan.txt\"; click 1012; click 1004\nsave-as " + bob_.home +
-               "/plan.txt\ndialog 104 type 1005 " + bob_.passphrase + "; click 1\nmessage no\n");
+  WriteAll(Join(work_, "answers-bob"),
+           "dialog 102 select \"plan.txt\"; click 1012; click 1004\nsave-as " +
+               Join(bob_.home, "plan.txt") + "\ndialog 104 type 1005 " + bob_.passphrase +
+               "; click 1\nmessage no\n");
   RunLimits limits;
   limits.dots = !options_.interactive;
   limits.folder = bob_.home;  // where a name typed without a folder is saved
@@ -497,13 +402,13 @@ bool Demo::BobDetachesTheAttachment() {
       byAlice = true;
   }
   if (saved.empty() || saved == "cancel") return Fail("Bob did not save plan.txt");
-  if (saved[0] != '/') saved = bob_.home + "/" + saved;
+  if (!fs::path(saved).is_absolute()) saved = Join(bob_.home, saved);
   bool same = ReadAll(saved) == plan_;
   Indented(ReadAll(saved));
   fs::remove(saved);
   Say(std::string(same ? "The same bytes Alice attached" : "NOT the bytes Alice attached") +
       (byAlice ? ", with a good signature by Alice." : ", without Alice's signature!"));
-  if (fs::exists(bob_.home + "/tmp/plan.txt.pgp"))
+  if (fs::exists(Join(Join(bob_.home, "tmp"), "plan.txt.pgp")))
     return Fail("the detached attachment was left in the temporary folder");
   if (!same) return Fail("plan.txt did not decrypt to what Alice attached");
   if (!byAlice) return Fail("plan.txt does not carry Alice's good signature");
@@ -527,13 +432,9 @@ void Demo::ShowTranscript(const std::string& who, const std::string& path) {
 void Demo::Clean() {
   if (work_.empty()) return;
   // GnuPG 2 leaves an agent (2.4 perhaps a key box daemon too) per key ring; nothing of the
-  // demo may outlive it. The gpgconf installed beside the gpg knows that version's daemons.
-  if (gpg2_) {
-    std::string gpgconf = (fs::path(options_.gpg).parent_path() / "gpgconf").string();
-    if (access(gpgconf.c_str(), X_OK) != 0) gpgconf = "/usr/bin/gpgconf";
-    for (const Person* p : {&alice_, &bob_})
-      Run({gpgconf, "--homedir", p->home + "/gnupg", "--kill", "all"}, {}, nullptr);
-  }
+  // demo may outlive it.
+  if (gpg2_) demo::EndAgents(options_.gpg, {Join(alice_.home, "gnupg"), Join(bob_.home, "gnupg")});
+  demo::RestoreSettings();
   std::error_code ec;
   // A second pass catches what a GnuPG that was still ending wrote during the first.
   if (fs::remove_all(work_, ec) == static_cast<std::uintmax_t>(-1) || fs::exists(work_, ec))
@@ -543,23 +444,17 @@ void Demo::Clean() {
 
 int Demo::Main() {
   printf("Veilpost demo: Alice sends Bob a signed and encrypted memo through the hook library.\n");
-  CatchStopSignals();
+  demo::CatchStopRequests();
   bool ok = true;
   for (bool (Demo::*step)() :
        {&Demo::Setup, &Demo::MakeKeys, &Demo::MakeDirectory, &Demo::AliceSends, &Demo::BobOpens,
         &Demo::BobDetachesTheAttachment}) {
-    ok = !g_stop && (this->*step)() && !g_stop;
+    ok = !demo::StopRequest() && (this->*step)() && !demo::StopRequest();
     if (!ok) break;
   }
   // The folder holds both private keys: it goes whatever happened, and so do the agents.
   Clean();
-  if (int signal = g_stop) {
-    printf("\nStopped (%s); the demo folder and its GnuPG agents are gone.\n", strsignal(signal));
-    fflush(stdout);
-    ::signal(signal, SIG_DFL);
-    raise(signal);
-    return 128 + signal;
-  }
+  if (int request = demo::StopRequest()) demo::EndByStopRequest(request);
   if (ok)
     printf("\nResult: Bob read Alice's memo%s, signed by Alice.\n",
            plainAttachment_ ? " (plan.txt went out unencrypted)" : " and attachment");
@@ -575,9 +470,8 @@ void AddDemoCommand(CLI::App& app) {
   CLI::App* cmd = app.add_subcommand(
       "demo", "Alice sends Bob an encrypted, signed memo with an attachment; Bob opens it");
   cmd->add_flag("--interactive", o.interactive, "answer the dialogs yourself on this terminal");
-  cmd->add_option("--gpg", o.gpg, "the GnuPG program (default /usr/bin/gpg, else /usr/bin/gpg1)");
+  cmd->add_option("--gpg", o.gpg, "the GnuPG program (default: " + demo::DefaultGnuPG() + ")");
   cmd->callback([] {
-    signal(SIGPIPE, SIG_IGN);
     int rc = Demo(o).Main();
     fflush(stdout);
     std::exit(rc);

@@ -52,15 +52,12 @@ void* FindExport(void* library, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
 }
 
-// The embedded Notes store's tools, the status report (which reads the POSIX registry file)
-// and the terminal demonstration exist in the POSIX build only.
+// The embedded Notes store's tools and the status report (which reads the POSIX registry file)
+// exist in the POSIX build only.
 void AddNotesCommands(CLI::App& app) {
   (void)app;
 }
 void AddStatusCommand(CLI::App& app) {
-  (void)app;
-}
-void AddDemoCommand(CLI::App& app) {
   (void)app;
 }
 

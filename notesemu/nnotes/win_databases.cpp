@@ -1,6 +1,7 @@
 // nnotes.dll: network paths, databases, their info text, and the design refresh.
 #include <string>
 
+#include "notesemu/data_paths.h"
 #include "notesemu/nnotes/win_entry.h"
 
 using namespace nnotes;
@@ -15,6 +16,17 @@ Status NNOTES_CALL OSPathNetConstruct(const char* port, const char* server, cons
 
 Status NNOTES_CALL NSFDbOpen(const char* path, Dword* db) {
   return Serialized<Status>(notesemu::kErrNoMemory, [&] { return Store().OpenDatabase(path, db); });
+}
+
+// A new, empty database (its icon note only) at a path named as NSFDbOpen takes it; the class
+// and the forcing flag are not used, and an existing file is refused.
+Status NNOTES_CALL NSFDbCreate(const char* path, Word dbClass, int force) {
+  (void)dbClass;
+  (void)force;
+  return Serialized<Status>(notesemu::kErrNoMemory, [&]() -> Status {
+    if (!path) return notesemu::kErrInvalidArgument;
+    return Store().CreateDatabase(notesemu::FileForNetPath(path), "");
+  });
 }
 
 Status NNOTES_CALL NSFDbClose(Dword db) {

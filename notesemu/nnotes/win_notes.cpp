@@ -36,6 +36,14 @@ Status ItemFound(Dword note, Status status, vp::BlockId item, Word type, vp::Blo
 
 extern "C" {
 
+// A new document in memory; NSFNoteUpdate saves it.
+Status NNOTES_CALL NSFNoteCreate(Dword db, Dword* note) {
+  return Serialized<Status>(notesemu::kErrNoMemory, [&]() -> Status {
+    if (!note) return notesemu::kErrInvalidArgument;
+    return Store().CreateNote(db, vp::kNoteClassDocument, note);
+  });
+}
+
 Status NNOTES_CALL NSFNoteOpen(Dword db, Dword id, Word flags, Dword* note) {
   return Serialized<Status>(notesemu::kErrNoMemory,
                             [&] { return Store().OpenNote(db, id, flags, note); });

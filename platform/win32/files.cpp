@@ -1,8 +1,11 @@
 // Files port on Windows: the system's temporary path, exclusive and held files, the wipe.
 //
-// A file made by CreateUniqueFile stays open in this process (shared for reading, writing and
-// deleting, so GnuPG can fill it): the mark by which a starting process tells a live process's
-// scratch file from a crash's leftover, since a probe without sharing then fails. The wipe
+// A file made by CreateUniqueFile stays open in this process, but only for its attributes:
+// GnuPG opens its input shared for reading only and its output shared for writing only, so a
+// handle holding either kind of data access here would make one of those opens fail with a
+// sharing violation. A starting process tells a live process's scratch file from a crash's
+// leftover by the process id in its name; a GnuPG still working on a leftover keeps it by its
+// own open, which a probe without sharing finds. The wipe
 // opens without sharing and with write-through, so no other process reads or writes the file
 // while it is overwritten and every pass reaches the disk.
 #include <windows.h>
@@ -152,7 +155,7 @@ std::string CreateUniqueFile(const std::string& dir, const char* prefix) {
   unsigned start = (static_cast<unsigned>(time(nullptr)) * 7919u + counter.fetch_add(1)) & 0xFFFFu;
   for (unsigned i = 0; i < 0x10000u; ++i) {
     std::string path = base + std::to_string(((start + i) & 0xFFFFu) + 1);
-    HANDLE h = OpenNoFollow(path, GENERIC_READ | GENERIC_WRITE, kShareAll, CREATE_NEW);
+    HANDLE h = OpenNoFollow(path, FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll, CREATE_NEW);
     if (h != INVALID_HANDLE_VALUE) {
       std::lock_guard<std::mutex> lock(HoldsMutex());
       Holds()[path] = h;
@@ -173,6 +176,10 @@ void ReleaseFile(const std::string& path) {
 }
 
 bool FileHeldByOther(const std::string& path) {
+  {
+    std::lock_guard<std::mutex> lock(HoldsMutex());
+    if (Holds().count(path)) return true;
+  }
   HANDLE h = OpenNoFollow(path, GENERIC_READ, 0, OPEN_EXISTING);
   if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION;
   CloseHandle(h);
