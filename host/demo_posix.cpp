@@ -185,7 +185,8 @@ std::string MakeDirectory(const std::string& folder, const std::string& file,
 void EndAgents(const std::string& gpg, const std::vector<std::string>& homes) {
   std::string gpgconf = (fs::path(gpg).parent_path() / "gpgconf").string();
   if (access(gpgconf.c_str(), X_OK) != 0) gpgconf = "/usr/bin/gpgconf";
-  for (const std::string& home : homes) Run({gpgconf, "--homedir", home, "--kill", "all"}, {}, nullptr);
+  for (const std::string& home : homes)
+    Run({gpgconf, "--homedir", home, "--kill", "all"}, {}, nullptr);
 }
 
 }  // namespace vphost::demo
