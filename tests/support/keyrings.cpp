@@ -212,9 +212,11 @@ Located LocateGnuPG24() {
   return {root + "/bin/gpg", ""};
 }
 
+// Never destroyed: the agents are stopped from another static's destructor at exit, and that
+// asks for the 2.4 programs too.
 const Located& GnuPG24() {
-  static const Located located = LocateGnuPG24();
-  return located;
+  static const Located* located = new Located(LocateGnuPG24());
+  return *located;
 }
 
 }  // namespace
