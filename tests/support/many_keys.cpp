@@ -77,7 +77,7 @@ std::string ManyPublicKeys(int count) {
     }
     WriteFile(home + "/params", params);
     gpg("--gen-key '" + home + "/params'");
-    // Only the people: the seed shares their key material but is no recipient.
+    // Only the people: the key they were made from shares their material but is no recipient.
     gpg("--armor --output '" + file + ".tmp' --export @many.example");
     StopAgent(home);
     fs::remove_all(work);
