@@ -87,7 +87,9 @@ std::string ManyPublicKeys(int count) {
 
 void AddTrickyKeys(GnuPG version, const std::string& home) {
   const std::string root = RunRoot() + "/tricky";
-  Once(root + "/ready", [&] {
+  // The stamp and its lock lie beside the folder, which a first attempt's leftovers are cleared
+  // from: a lock inside it would be removed while held.
+  Once(root + ".ready", [&] {
     fs::remove_all(root);
     fs::create_directories(root);
     std::string work = ShortPrivateDir("vpt");
@@ -135,7 +137,7 @@ void AddTrickyKeys(GnuPG version, const std::string& home) {
     fs::copy_file(gen + "/private-keys-v1.d/" + grip + ".key", root + "/sam.key");
     StopAgent(gen);
     fs::remove_all(work);
-    WriteFile(root + "/ready", "");
+    WriteFile(root + ".ready", "");
   });
   std::string out;
   Must(Gpg(version, home, "--batch --import '" + root + "/public.asc'", &out), "import", out);
