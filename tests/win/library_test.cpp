@@ -18,27 +18,9 @@ namespace {
 
 const char kConfigKey[] = "Software\\Brinmoor\\Veilpost Ver 1.0";
 
-std::string TempPathWithoutSlash() {
-  char buf[MAX_PATH];
-  std::string path(buf, GetTempPathA(sizeof buf, buf));
-  if (!path.empty() && path.back() == '\\') path.pop_back();
-  return path;
-}
-
-std::string ReadFileText(const std::string& path) {
-  std::string text;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-    std::fclose(f);
-  }
-  return text;
-}
-
 // What the library showed the user: its user interface's event transcript.
 std::string UiLogPath() {
-  return TempPathWithoutSlash() + "\\vp-wintests-ui.log";
+  return wintest::TempFolder() + "\\vp-wintests-ui.log";
 }
 
 // The library as the client loads it, its prompts answered by an empty answer script: every
@@ -46,7 +28,7 @@ std::string UiLogPath() {
 // written to the transcript.
 HMODULE Library() {
   static HMODULE lib = [] {
-    std::string answers = TempPathWithoutSlash() + "\\vp-wintests-answers.txt";
+    std::string answers = wintest::TempFolder() + "\\vp-wintests-answers.txt";
     if (FILE* f = std::fopen(answers.c_str(), "wb")) std::fclose(f);
     DeleteFileA(UiLogPath().c_str());
     _putenv(("VEILPOST_UI=script:" + answers).c_str());
@@ -121,17 +103,17 @@ WIN_TEST(EveryExportIsThereUnderItsPlainNameAndAnswers) {
   EXPECT(Export<int VP_CALL(const char*, const char*)>("InitOrlavex")("9.0.1", "1.5.5") == 0);
   EXPECT(Export<int VP_CALL()>("GetLaunchConfig")() == 1);
   EXPECT(Export<int VP_CALL()>("GetAutoOpenPgpMail")() == 1);
-  EXPECT_TEXT(Export<const char * VP_CALL()>("GetTempDir")(), TempPathWithoutSlash());
+  EXPECT_TEXT(Export<const char * VP_CALL()>("GetTempDir")(), wintest::TempFolder());
 
   auto isPgp = Export<int VP_CALL(const char*)>("IsPgpMail");
   EXPECT(isPgp("Hello\r\n-----BEGIN PGP MESSAGE-----\r\nx\r\n-----END PGP MESSAGE-----\r\n") == 1);
   EXPECT(isPgp("Hello, no armour here.") == 0);
 
-  std::string handover = TempPathWithoutSlash() + "\\mailbody.pgp";
+  std::string handover = wintest::TempFolder() + "\\mailbody.pgp";
   EXPECT(Export<int VP_CALL(const char*)>("DoQuoteBody")("quoted line\r\n") == 0);
-  EXPECT_TEXT(ReadFileText(handover), "quoted line\r\n");
+  EXPECT_TEXT(wintest::ReadFileText(handover), "quoted line\r\n");
 
-  std::string plain = TempPathWithoutSlash() + "\\vp-wipe-export.txt";
+  std::string plain = wintest::TempFolder() + "\\vp-wipe-export.txt";
   if (FILE* f = std::fopen(plain.c_str(), "wb")) {
     std::fputs("plaintext", f);
     std::fclose(f);
@@ -161,7 +143,7 @@ WIN_TEST(EveryExportIsThereUnderItsPlainNameAndAnswers) {
              "subform.nsf", "mail85.ntf", "veilpost.ntf") == -1);
   EXPECT(Export<int VP_CALL(const char*, const char*)>("ReplaceDatabaseDesign")("veilpost.ntf",
                                                                                 "mail.nsf") == -1);
-  EXPECT(ReadFileText(UiLogPath()).find("nnotes.dll") != std::string::npos);
+  EXPECT(wintest::ReadFileText(UiLogPath()).find("nnotes.dll") != std::string::npos);
 }
 
 WIN_TEST(SharedVariablesAreExportedAtTheirPlacesInOneBlock) {
@@ -218,7 +200,7 @@ WIN_TEST(AnotherProcessSeesAndClearsTheCachedPassphrase) {
 
 // Runs corvane.exe from beside this program with its main window answered by `lines`.
 int RunControlProgram(const std::string& lines) {
-  std::string script = TempPathWithoutSlash() + "\\vp-wintests-corvane.txt";
+  std::string script = wintest::TempFolder() + "\\vp-wintests-corvane.txt";
   if (FILE* f = std::fopen(script.c_str(), "wb")) {
     std::fputs(lines.c_str(), f);
     std::fclose(f);

@@ -55,6 +55,24 @@ std::string SelfPath() {
   return std::string(path, n);
 }
 
+std::string TempFolder() {
+  char buf[MAX_PATH];
+  std::string path(buf, GetTempPathA(sizeof buf, buf));
+  if (!path.empty() && path.back() == '\\') path.pop_back();
+  return path;
+}
+
+std::string ReadFileText(const std::string& path) {
+  std::string text;
+  if (FILE* f = std::fopen(path.c_str(), "rb")) {
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    std::fclose(f);
+  }
+  return text;
+}
+
 int RunChild(const std::string& args, std::string* out) {
   vp::SpawnRequest request;
   request.commandLine = "\"" + SelfPath() + "\" " + args;

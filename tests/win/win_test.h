@@ -14,6 +14,10 @@ void Fail(const char* file, int line, const std::string& what);
 
 // This program's own path, for starting it in a child mode.
 std::string SelfPath();
+// The user's temporary folder, without its closing backslash.
+std::string TempFolder();
+// A whole file's bytes ("" when it cannot be read).
+std::string ReadFileText(const std::string& path);
 // Runs this program in a child mode through the system's process port (which is itself under
 // test): `args` follow the program name on the command line. Returns its exit code; standard
 // output goes to *out when given.

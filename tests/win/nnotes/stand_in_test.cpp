@@ -20,24 +20,6 @@
 
 namespace {
 
-std::string TempFolder() {
-  char buf[MAX_PATH];
-  std::string path(buf, GetTempPathA(sizeof buf, buf));
-  if (!path.empty() && path.back() == '\\') path.pop_back();
-  return path;
-}
-
-std::string ReadFileText(const std::string& path) {
-  std::string text;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-    std::fclose(f);
-  }
-  return text;
-}
-
 std::string DataFolder() {
   const char* data = std::getenv("VEILPOST_NOTES_DATA");
   return data ? data : "";
@@ -46,12 +28,12 @@ std::string DataFolder() {
 // What the system showed the user, in this process and the library it loads: every message
 // box is answered by its default through an empty answer script and written to the transcript.
 std::string Transcript() {
-  return TempFolder() + "\\vp-nnotes-ui-" + std::to_string(GetCurrentProcessId()) + ".log";
+  return wintest::TempFolder() + "\\vp-nnotes-ui-" + std::to_string(GetCurrentProcessId()) + ".log";
 }
 
 void UseScriptedInterface() {
   static bool done = [] {
-    std::string answers = TempFolder() + "\\vp-nnotes-answers.txt";
+    std::string answers = wintest::TempFolder() + "\\vp-nnotes-answers.txt";
     if (FILE* f = std::fopen(answers.c_str(), "wb")) std::fclose(f);
     DeleteFileA(Transcript().c_str());
     _putenv(("VEILPOST_UI=script:" + answers).c_str());
@@ -182,7 +164,7 @@ WIN_TEST(StandInResolvesPeopleGroupsNestedGroupsAndQuotedNames) {
   table = Resolve("dana;BOB@EXAMPLE.COM;dana \"dee\" o'neil/acme", &rc);
   EXPECT(rc == 0);
   EXPECT_TEXT(Joined(table), "Bob Example/Acme|Dana \"Dee\" O'Neil/Acme");
-  EXPECT_TEXT(ReadFileText(Transcript()), "");
+  EXPECT_TEXT(wintest::ReadFileText(Transcript()), "");
 }
 
 WIN_TEST(StandInRefusesAGroupMemberTooLongToHoldInsteadOfCuttingIt) {
@@ -197,7 +179,7 @@ WIN_TEST(StandInRefusesAGroupMemberTooLongToHoldInsteadOfCuttingIt) {
   table = Resolve("Long", &rc);
   EXPECT(rc == -1);
   EXPECT(table.empty());
-  std::string shown = ReadFileText(Transcript());
+  std::string shown = wintest::ReadFileText(Transcript());
   EXPECT(shown.find("A member of the group Long is longer than 255 characters.") !=
          std::string::npos);
 }
@@ -223,7 +205,7 @@ WIN_TEST(StandInRunsTheDesignServicesOfOrlavex) {
 
   // The new template exists now: the store's own text reaches the user through the port.
   EXPECT(create("subform.nsf", "mail.ntf", "pgpmail.ntf") == -1);
-  EXPECT(ReadFileText(Transcript())
+  EXPECT(wintest::ReadFileText(Transcript())
              .find("Notes error: File already exists\\nWhile copying the "
                    "mail template to 'pgpmail.ntf'.") != std::string::npos);
 }
@@ -234,13 +216,14 @@ WIN_CHILD(no_nnotes) {
   int design = replace ? replace("pgpmail.ntf", "mymail.nsf") : -2;
   int rc = -2;
   Resolve("bob", &rc);
-  std::printf("design=%d resolve=%d\n%s", design, rc, ReadFileText(Transcript()).c_str());
+  std::printf("design=%d resolve=%d\n%s", design, rc, wintest::ReadFileText(Transcript()).c_str());
   return 0;
 }
 
 WIN_TEST(WithoutNnotesDllTheUserIsToldWhy) {
   // This program and orlavex.dll alone in a fresh folder: nnotes.dll is nowhere to be found.
-  std::string folder = TempFolder() + "\\vp-no-nnotes-" + std::to_string(GetCurrentProcessId());
+  std::string folder =
+      wintest::TempFolder() + "\\vp-no-nnotes-" + std::to_string(GetCurrentProcessId());
   CreateDirectoryA(folder.c_str(), nullptr);
   std::string exe = folder + "\\vp_nnotes_tests.exe";
   char self[MAX_PATH];
