@@ -164,6 +164,23 @@ class Aead : public IncomingFixture {
     VP_SKIP_UNLESS_PRESENT(GnuPG::k24);
     StartWith(GnuPG::k24);
   }
+  // Bob's secret keys, exported from his 2.4 home and imported into `home` by `into`.
+  void CopyBobsKeys(GnuPG into, const std::string& home) {
+    const std::string keys = dir_ + "/bob-keys.asc";
+    std::string out;
+    ASSERT_EQ(Gpg(version_, bob_,
+                  "--batch --yes --pinentry-mode loopback --passphrase bob-pass --armor -o " +
+                      Quoted(keys) + " --export-secret-keys bob@example.com",
+                  &out),
+              0)
+        << out;
+    ASSERT_EQ(Gpg(into, home,
+                  "--batch --pinentry-mode loopback --passphrase bob-pass --import " + Quoted(keys),
+                  &out),
+              0)
+        << out;
+    fs::remove(keys);
+  }
   std::string Plain() const {
     std::string plain;
     for (int i = 0; i < 500; ++i) plain += "Line " + std::to_string(i) + " of the offer.\n";
@@ -237,20 +254,9 @@ TEST_F(Aead, MemoIsAnAeadPacketAndATamperedOneIsRefusedWithNothingShown) {
 TEST_F(Aead, MemoForA24KeyOpenedWithGnuPG22OnlyWhenIntact) {
   const std::string sealed =
       FromAlice("-z 0 --recipient bob@example.com --sign --encrypt", Plain(), false);
-  const std::string keys = dir_ + "/bob-secret.asc", home22 = FreshHome("bob22-");
-  std::string out;
-  ASSERT_EQ(Gpg(version_, bob_,
-                "--batch --yes --pinentry-mode loopback --passphrase bob-pass --armor -o " +
-                    Quoted(keys) + " --export-secret-keys bob@example.com",
-                &out),
-            0)
-      << out;
-  ASSERT_EQ(
-      Gpg(GnuPG::k2, home22,
-          "--batch --pinentry-mode loopback --passphrase bob-pass --import " + Quoted(keys), &out),
-      0)
-      << out;
-  fs::remove(keys);
+  const std::string home22 = FreshHome("bob22-");
+  CopyBobsKeys(GnuPG::k2, home22);
+  if (HasFatalFailure()) return;
   WriteFile(home22 + "/gpg-agent.conf", "default-cache-ttl 0\nmax-cache-ttl 0\n");
   const std::string memo = Armoured(sealed);
   std::string tampered = sealed;
@@ -285,20 +291,8 @@ TEST_F(Aead, KeyboxdHomeListsDecryptsAndImports) {
   const std::string home = FreshHome("kbxd-");
   WriteFile(home + "/common.conf", "use-keyboxd\n");
   WriteFile(home + "/gpg-agent.conf", "default-cache-ttl 0\nmax-cache-ttl 0\n");
-  const std::string keys = dir_ + "/bob-keys.asc";
-  std::string out;
-  ASSERT_EQ(Gpg(version_, bob_,
-                "--batch --yes --pinentry-mode loopback --passphrase bob-pass --armor -o " +
-                    Quoted(keys) + " --export-secret-keys bob@example.com",
-                &out),
-            0)
-      << out;
-  ASSERT_EQ(
-      Gpg(version_, home,
-          "--batch --pinentry-mode loopback --passphrase bob-pass --import " + Quoted(keys), &out),
-      0)
-      << out;
-  fs::remove(keys);
+  CopyBobsKeys(version_, home);
+  if (HasFatalFailure()) return;
   EXPECT_FALSE(PathExistsForTest(home + "/pubring.kbx"));
   EXPECT_TRUE(PathExistsForTest(home + "/public-keys.d/pubring.db"));
   setenv("GNUPGHOME", home.c_str(), 1);

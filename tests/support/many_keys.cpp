@@ -37,6 +37,16 @@ std::string Once(const std::string& path, Make make) {
   return path;
 }
 
+// Runs GnuPG 2 on the maker's `home` without passphrases; a failure throws with its output.
+std::string MakerGpg(const std::string& home, const std::string& args) {
+  std::string out;
+  Must(RunCommand("gpg --homedir '" + home + "' --batch --pinentry-mode loopback --passphrase '' " +
+                      args + " 2>&1",
+                  &out),
+       args, out);
+  return out;
+}
+
 }  // namespace
 
 std::string ManyPublicKeys(int count) {
@@ -46,16 +56,7 @@ std::string ManyPublicKeys(int count) {
     std::string home = work + "/gen";
     fs::create_directories(home);
     fs::permissions(home, fs::perms::owner_all);
-    std::string out;
-    auto gpg = [&](const std::string& args) {
-      Must(RunCommand("gpg --homedir '" + home +
-                          "' --batch --pinentry-mode loopback "
-                          "--passphrase '' " +
-                          args + " 2>&1",
-                      &out),
-           args, out);
-      return out;
-    };
+    auto gpg = [&](const std::string& args) { return MakerGpg(home, args); };
     // One RSA key, readable by both versions, lends its key material to every person: a key
     // made at another second has another fingerprint, and making it costs one signature
     // instead of new primes.
@@ -96,16 +97,7 @@ void AddTrickyKeys(GnuPG version, const std::string& home) {
     std::string gen = work + "/gen";
     fs::create_directories(gen);
     fs::permissions(gen, fs::perms::owner_all);
-    auto gpg = [&](const std::string& args) {
-      std::string out;
-      Must(RunCommand("gpg --homedir '" + gen +
-                          "' --batch --pinentry-mode loopback "
-                          "--passphrase '' " +
-                          args + " 2>&1",
-                      &out),
-           args, out);
-      return out;
-    };
+    auto gpg = [&](const std::string& args) { return MakerGpg(gen, args); };
     for (const char* uid : {"Ann Lee <ann@example.com>", "Ann Leeds <annl@example.com>",
                             "J\xC3\xB6rg M\xC3\xBCller <joerg@example.com>",
                             "Carl One <carl@example.com>", "Rex Revoked <rex@example.com>",
